@@ -1,0 +1,326 @@
+#include "BlockingSocket.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <utility>
+
+namespace kestrel::call {
+
+using Clock = std::chrono::steady_clock;
+
+// Owns one descriptor. Shared between the socket object and the blocking
+// calls in flight on it, so the descriptor outlives every call that uses it.
+class CBlockingSocket::Descriptor {
+public:
+    explicit Descriptor(int fd) : fd(fd) {}
+    ~Descriptor()
+    {
+        if (fd > 0)
+            ::close(fd);
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+
+    // Hands the descriptor over to the caller, who closes it.
+    int Release()
+    {
+        int released = fd;
+        fd = 0;
+        return released;
+    }
+
+    int fd;
+};
+
+namespace {
+
+// Handle 0 means "no socket", so a socket the kernel numbered 0 (standard
+// input closed) moves to another number.
+int AvoidZero(int fd)
+{
+    if (fd != 0)
+        return fd;
+    int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, 1);
+    int error = errno;
+    ::close(fd);
+    errno = error;
+    return moved;
+}
+
+enum class Readiness { Ready, TimedOut };
+
+// Waits until the socket can be read (events POLLIN) or written (POLLOUT).
+// A failing poll counts as ready: the transfer then reports the error.
+Readiness WaitFor(int fd, short events, std::chrono::milliseconds wait)
+{
+    const bool unlimited = wait.count() < 0;
+    const auto deadline = Clock::now() + (unlimited ? std::chrono::milliseconds(0) : wait);
+    for (;;) {
+        int timeoutMs = -1;
+        if (!unlimited) {
+            auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+            timeoutMs = static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
+        }
+        pollfd entry{fd, events, 0};
+        int result = ::poll(&entry, 1, timeoutMs);
+        if (result == 0)
+            return Readiness::TimedOut;
+        if (result < 0 && errno == EINTR)
+            continue;
+        return Readiness::Ready;
+    }
+}
+
+std::chrono::milliseconds Seconds(int seconds)
+{
+    return seconds < 0 ? std::chrono::milliseconds(-1) : std::chrono::milliseconds(seconds * 1000LL);
+}
+
+// gethostbyname's error numbers (h_errno) for getaddrinfo's results.
+int HostErrorNumber(int gaiResult)
+{
+    switch (gaiResult) {
+    case EAI_AGAIN:
+        return TRY_AGAIN;
+    case EAI_FAIL:
+        return NO_RECOVERY;
+#ifdef EAI_NODATA
+    case EAI_NODATA:
+        return NO_DATA;
+#endif
+    default:
+        return HOST_NOT_FOUND;
+    }
+}
+
+} // namespace
+
+sockaddr_in MakeAddress(in_addr_t address, uint16_t port)
+{
+    sockaddr_in result{};
+    result.sin_family = AF_INET;
+    result.sin_port = htons(port);
+    result.sin_addr.s_addr = address;
+    return result;
+}
+
+CBlockingSocket::~CBlockingSocket()
+{
+    try {
+        Close();
+    } catch (const CBlockingSocketException &) {
+        // nothing left to report to at destruction
+    }
+}
+
+std::shared_ptr<CBlockingSocket::Descriptor> CBlockingSocket::Current() const
+{
+    std::lock_guard lock(descriptorLock);
+    return descriptor;
+}
+
+void CBlockingSocket::Adopt(int fd)
+{
+    auto adopted = fd > 0 ? std::make_shared<Descriptor>(fd) : nullptr;
+    std::shared_ptr<Descriptor> previous;
+    {
+        std::lock_guard lock(descriptorLock);
+        previous = std::exchange(descriptor, std::move(adopted));
+    }
+}
+
+int CBlockingSocket::handle() const
+{
+    auto current = Current();
+    return current ? current->fd : 0;
+}
+
+void CBlockingSocket::Create(int type)
+{
+    int fd = AvoidZero(::socket(AF_INET, type | SOCK_CLOEXEC, 0));
+    if (fd < 0)
+        throw CBlockingSocketException("Create", errno);
+    Adopt(fd);
+}
+
+void CBlockingSocket::Bind(const sockaddr_in &address)
+{
+    auto current = Current();
+    if (!current || ::bind(current->fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0)
+        throw CBlockingSocketException("Bind", current ? errno : EBADF);
+}
+
+void CBlockingSocket::Listen()
+{
+    auto current = Current();
+    if (!current || ::listen(current->fd, 5) != 0)
+        throw CBlockingSocketException("Listen", current ? errno : EBADF);
+}
+
+void CBlockingSocket::ReuseAddress()
+{
+    auto current = Current();
+    int on = 1;
+    if (current)
+        ::setsockopt(current->fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+}
+
+bool CBlockingSocket::Accept(CBlockingSocket &target, sockaddr_in *address)
+{
+    auto listening = Current();
+    if (!listening)
+        throw CBlockingSocketException("Accept", EBADF);
+    for (;;) {
+        sockaddr_in from{};
+        socklen_t length = sizeof from;
+        int fd = ::accept4(listening->fd, reinterpret_cast<sockaddr *>(&from), &length, SOCK_CLOEXEC);
+        int error = errno;
+        if (fd >= 0) {
+            fd = AvoidZero(fd);
+            error = errno;
+        }
+        if (fd > 0) {
+            target.Adopt(fd);
+            if (address)
+                *address = from;
+            return true;
+        }
+        target.Adopt(0);
+        // Close from another thread shut the socket down, which is what ended the wait.
+        if (Current() != listening)
+            return false;
+        if (error == EINTR || error == ECONNABORTED)
+            continue;
+        throw CBlockingSocketException("Accept", error);
+    }
+}
+
+int CBlockingSocket::Close()
+{
+    std::shared_ptr<Descriptor> closing;
+    {
+        std::lock_guard lock(descriptorLock);
+        closing = std::move(descriptor);
+    }
+    if (!closing)
+        return 0;
+    if (closing.use_count() > 1) {
+        // Another thread is blocked on this socket: wake it. The descriptor
+        // is closed when that call lets go of it.
+        ::shutdown(closing->fd, SHUT_RDWR);
+        return 0;
+    }
+    if (::close(closing->Release()) != 0)
+        throw CBlockingSocketException("Close", errno);
+    return 0;
+}
+
+void CBlockingSocket::Connect(const sockaddr_in &address)
+{
+    auto current = Current();
+    if (!current)
+        throw CBlockingSocketException("Connect", EBADF);
+    if (::connect(current->fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0)
+        return;
+    if (errno != EINTR)
+        throw CBlockingSocketException("Connect", errno);
+    // Interrupted by a signal: the connection goes on; wait for its outcome.
+    WaitFor(current->fd, POLLOUT, std::chrono::milliseconds(-1));
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(current->fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
+        error = errno;
+    if (error != 0)
+        throw CBlockingSocketException("Connect", error);
+}
+
+int CBlockingSocket::Send(const void *buffer, int length, int seconds)
+{
+    auto current = Current();
+    if (!current)
+        throw CBlockingSocketException("Send", EBADF);
+    if (WaitFor(current->fd, POLLOUT, Seconds(seconds)) == Readiness::TimedOut)
+        throw CBlockingSocketException("Send timeout", 0);
+    ssize_t sent;
+    do {
+        sent = ::send(current->fd, buffer, static_cast<size_t>(length), MSG_NOSIGNAL);
+    } while (sent < 0 && errno == EINTR);
+    if (sent < 0)
+        throw CBlockingSocketException("Send", errno);
+    return static_cast<int>(sent);
+}
+
+int CBlockingSocket::Receive(void *buffer, int length, int seconds)
+{
+    return ReceiveWithin(buffer, length, Seconds(seconds));
+}
+
+int CBlockingSocket::ReceiveWithin(void *buffer, int length, std::chrono::milliseconds wait)
+{
+    auto current = Current();
+    if (!current) {
+        errno = EBADF;
+        return -1;
+    }
+    if (WaitFor(current->fd, POLLIN, wait) == Readiness::TimedOut)
+        throw CBlockingSocketException("Receive timeout", 0);
+    ssize_t received;
+    do {
+        received = ::recv(current->fd, buffer, static_cast<size_t>(length), 0);
+    } while (received < 0 && errno == EINTR);
+    return received < 0 ? -1 : static_cast<int>(received);
+}
+
+int CBlockingSocket::Write(const void *buffer, int length, int seconds)
+{
+    const auto *bytes = static_cast<const char *>(buffer);
+    int done = 0;
+    while (done < length)
+        done += Send(bytes + done, length - done, seconds);
+    return length;
+}
+
+bool CBlockingSocket::PeerHasLeft() const
+{
+    auto current = Current();
+    if (!current)
+        return true;
+    char byte;
+    ssize_t peeked = ::recv(current->fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    return peeked == 0 || (peeked < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
+}
+
+void CBlockingSocket::Abandon()
+{
+    std::shared_ptr<Descriptor> abandoned;
+    {
+        std::lock_guard lock(descriptorLock);
+        abandoned = std::move(descriptor);
+    }
+    // A call still blocked on the socket keeps using it and closes it when done.
+    if (abandoned && abandoned.use_count() == 1)
+        abandoned->Release();
+}
+
+sockaddr_in CBlockingSocket::GetHostByName(const char *name, uint16_t port)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo *found = nullptr;
+    int result = ::getaddrinfo(name, nullptr, &hints, &found);
+    if (result != 0 || found == nullptr)
+        throw CBlockingSocketException("GetHostByName", HostErrorNumber(result));
+    std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> owner(found, ::freeaddrinfo);
+    const auto *first = reinterpret_cast<const sockaddr_in *>(found->ai_addr);
+    return MakeAddress(first->sin_addr.s_addr, port);
+}
+
+} // namespace kestrel::call
