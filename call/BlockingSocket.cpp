@@ -120,26 +120,52 @@ CBlockingSocket::~CBlockingSocket()
     }
 }
 
-std::shared_ptr<CBlockingSocket::Descriptor> CBlockingSocket::Current() const
+// One call's hold on the descriptor: taken and let go under descriptorLock.
+class CBlockingSocket::InUse {
+public:
+    explicit InUse(const CBlockingSocket &socket) : socket(socket)
+    {
+        std::lock_guard lock(socket.descriptorLock);
+        held = socket.descriptor;
+    }
+    ~InUse()
+    {
+        std::lock_guard lock(socket.descriptorLock);
+        held.reset();
+    }
+    InUse(const InUse &) = delete;
+    InUse &operator=(const InUse &) = delete;
+
+    explicit operator bool() const { return held != nullptr; }
+    const Descriptor *operator->() const { return held.get(); }
+    // False once Close (or a new socket) has replaced what this call holds.
+    bool StillCurrent() const
+    {
+        std::lock_guard lock(socket.descriptorLock);
+        return socket.descriptor == held;
+    }
+
+private:
+    const CBlockingSocket &socket;
+    std::shared_ptr<Descriptor> held;
+};
+
+CBlockingSocket::InUse CBlockingSocket::Current() const
 {
-    std::lock_guard lock(descriptorLock);
-    return descriptor;
+    return InUse(*this);
 }
 
 void CBlockingSocket::Adopt(int fd)
 {
     auto adopted = fd > 0 ? std::make_shared<Descriptor>(fd) : nullptr;
-    std::shared_ptr<Descriptor> previous;
-    {
-        std::lock_guard lock(descriptorLock);
-        previous = std::exchange(descriptor, std::move(adopted));
-    }
+    std::lock_guard lock(descriptorLock);
+    descriptor = std::move(adopted); // a previous socket closes with its last user
 }
 
 int CBlockingSocket::handle() const
 {
-    auto current = Current();
-    return current ? current->fd : 0;
+    std::lock_guard lock(descriptorLock);
+    return descriptor ? descriptor->fd : 0;
 }
 
 void CBlockingSocket::Create(int type)
@@ -194,7 +220,7 @@ bool CBlockingSocket::Accept(CBlockingSocket &target, sockaddr_in *address)
         }
         target.Adopt(0);
         // Close from another thread shut the socket down, which is what ended the wait.
-        if (Current() != listening)
+        if (!listening.StillCurrent())
             return false;
         if (error == EINTR || error == ECONNABORTED)
             continue;
@@ -204,20 +230,21 @@ bool CBlockingSocket::Accept(CBlockingSocket &target, sockaddr_in *address)
 
 int CBlockingSocket::Close()
 {
-    std::shared_ptr<Descriptor> closing;
-    {
-        std::lock_guard lock(descriptorLock);
-        closing = std::move(descriptor);
-    }
+    std::unique_lock lock(descriptorLock);
+    std::shared_ptr<Descriptor> closing = std::move(descriptor);
     if (!closing)
         return 0;
     if (closing.use_count() > 1) {
         // Another thread is blocked on this socket: wake it. The descriptor
         // is closed when that call lets go of it.
         ::shutdown(closing->fd, SHUT_RDWR);
+        closing.reset();
         return 0;
     }
-    if (::close(closing->Release()) != 0)
+    const int fd = closing->Release();
+    closing.reset();
+    lock.unlock();
+    if (::close(fd) != 0)
         throw CBlockingSocketException("Close", errno);
     return 0;
 }
@@ -299,11 +326,8 @@ bool CBlockingSocket::PeerHasLeft() const
 
 void CBlockingSocket::Abandon()
 {
-    std::shared_ptr<Descriptor> abandoned;
-    {
-        std::lock_guard lock(descriptorLock);
-        abandoned = std::move(descriptor);
-    }
+    std::lock_guard lock(descriptorLock);
+    std::shared_ptr<Descriptor> abandoned = std::move(descriptor);
     // A call still blocked on the socket keeps using it and closes it when done.
     if (abandoned && abandoned.use_count() == 1)
         abandoned->Release();

@@ -59,10 +59,14 @@ public:
 
 private:
     class Descriptor;
-    std::shared_ptr<Descriptor> Current() const;
+    class InUse;
+    // The current descriptor, held for the length of one call.
+    InUse Current() const;
     void Adopt(int fd);
 
-    mutable std::mutex descriptorLock; // guards descriptor (not the calls made on it)
+    // Guards descriptor and every count of its users, so that Close knows
+    // for certain whether a call elsewhere still uses the descriptor.
+    mutable std::mutex descriptorLock;
     std::shared_ptr<Descriptor> descriptor;
 };
 

@@ -53,6 +53,11 @@ public:
         std::unique_lock lock(eventsLock);
         return changed.wait_for(lock, wait, [&] { return done(*this); });
     }
+    // Copies taken under the lock, for checks outside WaitUntil.
+    std::vector<std::string> Prompts() { return Locked(prompts); }
+    std::vector<int> StartedMasks() { return Locked(startedMasks); }
+    int Ended() { return Locked(ended); }
+
     void HoldPrompts(bool hold)
     {
         std::lock_guard lock(eventsLock);
@@ -60,12 +65,18 @@ public:
         changed.notify_all();
     }
 
-    // Read under eventsLock (inside WaitUntil) or after the session stopped.
+    // Read under eventsLock: inside WaitUntil, or through the copies above.
     std::vector<int> startedMasks;
     std::vector<std::string> prompts;
     int ended = 0;
 
 private:
+    template <typename T> T Locked(const T &field)
+    {
+        std::lock_guard lock(eventsLock);
+        return field;
+    }
+
     std::mutex eventsLock; // guards the recorded events and holdPrompt
     std::condition_variable changed;
     const int mask;
@@ -116,15 +127,15 @@ TEST(CallSession, WholeCallExchangesMasksAndConnectsBackToTheSignalPort)
     int peerMask = 0;
     ASSERT_TRUE(a.session.Dial(b.address));
     EXPECT_TRUE(b.owner.WaitUntil([](auto &o) { return o.prompts.size() == 1; }));
-    EXPECT_EQ(b.owner.prompts.at(0), "127.0.0.2");
+    EXPECT_EQ(b.owner.Prompts().at(0), "127.0.0.2");
     ASSERT_TRUE(a.session.Negotiate(1, peerMask));
     EXPECT_EQ(peerMask, 2) << "the caller learns the callee's mask";
     EXPECT_TRUE(b.owner.WaitUntil([](auto &o) { return o.startedMasks == std::vector<int>{1}; }))
         << "the callee posts call started with the caller's mask";
     // B's connect-back reached A's listener on 6050 (A accepted it without asking).
     EXPECT_TRUE(Eventually([&] { return a.session.GetPeerAddress() == "127.0.0.3"; }));
-    EXPECT_TRUE(a.owner.prompts.empty()) << "a dialling side answers the connect-back without asking";
-    EXPECT_TRUE(a.owner.startedMasks.empty());
+    EXPECT_TRUE(a.owner.Prompts().empty()) << "a dialling side answers the connect-back without asking";
+    EXPECT_TRUE(a.owner.StartedMasks().empty());
     EXPECT_EQ(b.session.GetPeerAddress(), "127.0.0.2");
 }
 
@@ -133,7 +144,7 @@ TEST(CallSession, RefusedCallFailsDialAndLeavesNothingOpen)
     Side a("127.0.0.4", 3), b("127.0.0.5", 3, /*answer=*/false);
     EXPECT_FALSE(a.session.Dial(b.address));
     EXPECT_FALSE(a.session.HangUp()) << "the outgoing connection is closed after a refusal";
-    EXPECT_EQ(b.owner.prompts.size(), 1u);
+    EXPECT_EQ(b.owner.Prompts().size(), 1u);
     EXPECT_FALSE(b.owner.WaitUntil([](auto &o) { return !o.startedMasks.empty(); }, 200ms));
     // B is idle again and takes the next call.
     EXPECT_FALSE(a.session.Dial(b.address));
@@ -192,7 +203,7 @@ TEST(CallSession, OtherRecordTypesAreIgnoredAndTheStreamStaysInStep)
     peer.Send({SIG_START, 3, 99});
     EXPECT_EQ(peer.Read(3s), (SignalMessage{SIG_OK, 2, 0}));
     EXPECT_TRUE(b.owner.WaitUntil([](auto &o) { return o.startedMasks == std::vector<int>{3}; }));
-    EXPECT_EQ(b.owner.ended, 0);
+    EXPECT_EQ(b.owner.Ended(), 0);
 
     // A second SIG_START on the same connection gets a second reply and a second post.
     peer.Send({SIG_START, 1, 0});
@@ -251,7 +262,7 @@ TEST(CallSession, SilentPeerHoldsTheListenerUntilItLeaves)
     ASSERT_EQ(silent.Read(3s), (SignalMessage{SIG_OK, 0, 0}));
     ASSERT_TRUE(next.Connect(b.address, kPort)) << "the backlog takes the connection";
     EXPECT_EQ(next.Read(1s), std::nullopt) << "no answer while the silent peer is connected";
-    EXPECT_EQ(b.owner.prompts.size(), 1u);
+    EXPECT_EQ(b.owner.Prompts().size(), 1u);
     silent.Close();
     EXPECT_TRUE(b.owner.WaitUntil([](auto &o) { return o.ended == 1; }));
     EXPECT_EQ(next.Read(3s), (SignalMessage{SIG_OK, 0, 0})) << "the waiting caller is answered next";
