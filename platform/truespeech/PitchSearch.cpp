@@ -1,0 +1,124 @@
+#include "platform/truespeech/PitchSearch.h"
+
+#include <algorithm>
+
+namespace kestrel::truespeech {
+namespace {
+
+// Candidates of the fast (linear) estimate that are re-scored exactly.
+constexpr size_t kExactCandidates = 4;
+
+float dot(const float* a, const float* b) {
+  float sum = 0;
+  for (int i = 0; i < kSubframeSamples; ++i) sum += a[i] * b[i];
+  return sum;
+}
+
+float errorOf(const Block& target, const Block& y) {
+  float sum = 0;
+  for (int i = 0; i < kSubframeSamples; ++i) sum += (target[i] - y[i]) * (target[i] - y[i]);
+  return sum;
+}
+
+}  // namespace
+
+PitchSearch::PitchSearch(const Block& target, const Block& impulseResponse, const TrueSpeechSynthesis& decoder)
+    : target_(target), h_(impulseResponse), decoder_(decoder) {
+  for (int i = 0; i < kHistory; ++i) history_[i] = static_cast<int16_t>(decoder.history()[i]);
+}
+
+void PitchSearch::filterLags(int firstLag, int lastLag) {
+  firstLag_ = firstLag;
+  const int count = lastLag - firstLag + 1;
+  filtered_.assign(count, Block{});
+  for (int lag = firstLag; lag <= lastLag; ++lag) {
+    Block& y = filtered_[lag - firstLag];
+    if (lag > firstLag && lag >= kSubframeSamples) {
+      // One more sample of lag shifts the whole vector: update the previous result.
+      const Block& previous = filtered_[lag - 1 - firstLag];
+      const float newest = history_[kHistory - lag];
+      y[0] = h_[0] * newest;
+      for (int n = 1; n < kSubframeSamples; ++n) y[n] = previous[n - 1] + h_[n] * newest;
+    } else {
+      // Lags shorter than a subframe repeat the lagged history periodically.
+      std::array<float, kSubframeSamples> lagged{};
+      for (int i = 0; i < kSubframeSamples; ++i) {
+        lagged[i] = i < lag ? history_[kHistory - lag + i] : lagged[i - lag];
+      }
+      convolve(h_, lagged.data(), y.data());
+    }
+  }
+  correlation_.resize(count);
+  energy_.resize(count);
+  crossNext_.assign(count, 0);
+  for (int i = 0; i < count; ++i) {
+    correlation_[i] = dot(target_.data(), filtered_[i].data());
+    energy_[i] = dot(filtered_[i].data(), filtered_[i].data());
+    if (i + 1 < count) crossNext_[i] = dot(filtered_[i + 1].data(), filtered_[i].data());
+  }
+}
+
+float PitchSearch::approximateError(int offset, int filter) const {
+  // The decoder's taps apply to the history at lags offset + 1 and offset.
+  const float f0 = kPitchFilterTaps[filter][0] / 16384.0F;
+  const float f1 = kPitchFilterTaps[filter][1] / 16384.0F;
+  const int far = offset + 1 - firstLag_;
+  const int near = offset - firstLag_;
+  return -2 * (f0 * correlation_[far] + f1 * correlation_[near]) + f0 * f0 * energy_[far] +
+         f1 * f1 * energy_[near] + 2 * f0 * f1 * crossNext_[near];
+}
+
+PitchChoice PitchSearch::bestExact(std::vector<Candidate>& candidates, bool choosesBase, int lagBase) const {
+  const size_t keep = std::min(kExactCandidates, candidates.size());
+  std::partial_sort(candidates.begin(), candidates.begin() + keep, candidates.end(),
+                    [](const Candidate& a, const Candidate& b) { return a.error < b.error; });
+
+  PitchChoice best;  // starts as "no long-term prediction"
+  float bestError = errorOf(target_, Block{});
+  for (size_t c = 0; c < keep; ++c) {
+    PitchChoice choice;
+    const int lagIndex = candidates[c].offset - kMinLag;
+    choice.lagBase = choosesBase ? std::max(0, lagIndex - 2) : lagBase;
+    choice.code = choosesBase ? (lagIndex - choice.lagBase) * kPitchFilters + candidates[c].filter
+                              : candidates[c].code;
+    decoder_.longTermVector(choice.lagBase, choice.code, choice.vector);
+    std::array<float, kSubframeSamples> v{};
+    std::copy(choice.vector.begin(), choice.vector.end(), v.begin());
+    convolve(h_, v.data(), choice.filtered.data());
+    const float error = errorOf(target_, choice.filtered);
+    if (error < bestError) {
+      bestError = error;
+      best = choice;
+    }
+  }
+  if (best.code == kPitchCodeOff && choosesBase && !candidates.empty()) {
+    // Keep a sensible base for the second subframe even when this one goes without.
+    best.lagBase = std::max(0, candidates[0].offset - kMinLag - 2);
+  }
+  return best;
+}
+
+PitchChoice PitchSearch::searchAnyLag() {
+  filterLags(kMinLag, kMaxLag + 1);
+  std::vector<Candidate> candidates;
+  candidates.reserve((kMaxLag - kMinLag + 1) * kPitchFilters);
+  for (int offset = kMinLag; offset <= kMaxLag; ++offset) {
+    for (int f = 0; f < kPitchFilters; ++f) candidates.push_back({offset, f, -1, approximateError(offset, f)});
+  }
+  return bestExact(candidates, true, 0);
+}
+
+PitchChoice PitchSearch::searchFromBase(int lagBase) {
+  const int first = std::min(lagBase + kMinLag, kMaxLag);
+  const int last = std::min(lagBase + kMinLag + 5, kMaxLag);
+  filterLags(first, last + 1);
+  std::vector<Candidate> candidates;
+  for (int code = 0; code < kPitchCodeOff; ++code) {
+    const int offset = std::min(code / kPitchFilters + lagBase + kMinLag, kMaxLag);
+    const int filter = code % kPitchFilters;
+    candidates.push_back({offset, filter, code, approximateError(offset, filter)});
+  }
+  return bestExact(candidates, false, lagBase);
+}
+
+}  // namespace kestrel::truespeech
