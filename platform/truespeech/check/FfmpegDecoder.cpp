@@ -1,4 +1,4 @@
-#include "platform/truespeech/FfmpegDecoder.h"
+#include "platform/truespeech/check/FfmpegDecoder.h"
 
 #include <cstring>
 
