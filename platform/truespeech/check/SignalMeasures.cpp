@@ -84,8 +84,9 @@ int alignmentDelay(std::span<const int16_t> original, std::span<const int16_t> d
       xx += x * x;
       yy += y * y;
     }
+    // Periodic signals match at every period: keep the shortest delay unless a longer one is clearly better.
     const double score = xy / std::sqrt(xx * yy + 1);
-    if (score > bestScore) {
+    if (score > bestScore + 1e-3) {
       bestScore = score;
       best = d;
     }
