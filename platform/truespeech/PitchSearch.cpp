@@ -7,6 +7,8 @@ namespace {
 
 // Candidates of the fast (linear) estimate that are re-scored exactly.
 constexpr size_t kExactCandidates = 4;
+// Choices handed on for the pulse search to decide between.
+constexpr size_t kChoices = 3;
 
 float dot(const float* a, const float* b) {
   float sum = 0;
@@ -68,13 +70,17 @@ float PitchSearch::approximateError(int offset, int filter) const {
          f1 * f1 * energy_[near] + 2 * f0 * f1 * crossNext_[near];
 }
 
-PitchChoice PitchSearch::bestExact(std::vector<Candidate>& candidates, bool choosesBase, int lagBase) const {
+std::vector<PitchChoice> PitchSearch::bestExact(std::vector<Candidate>& candidates, bool choosesBase,
+                                                int lagBase) const {
   const size_t keep = std::min(kExactCandidates, candidates.size());
   std::partial_sort(candidates.begin(), candidates.begin() + keep, candidates.end(),
                     [](const Candidate& a, const Candidate& b) { return a.error < b.error; });
 
-  PitchChoice best;  // starts as "no long-term prediction"
-  float bestError = errorOf(target_, Block{});
+  std::vector<std::pair<float, PitchChoice>> scored;
+  PitchChoice off;
+  // Going without keeps a sensible base for the second subframe all the same.
+  off.lagBase = choosesBase && !candidates.empty() ? std::max(0, candidates[0].offset - kMinLag - 2) : lagBase;
+  scored.emplace_back(errorOf(target_, Block{}), off);
   for (size_t c = 0; c < keep; ++c) {
     PitchChoice choice;
     const int lagIndex = candidates[c].offset - kMinLag;
@@ -85,20 +91,15 @@ PitchChoice PitchSearch::bestExact(std::vector<Candidate>& candidates, bool choo
     std::array<float, kSubframeSamples> v{};
     std::copy(choice.vector.begin(), choice.vector.end(), v.begin());
     convolve(h_, v.data(), choice.filtered.data());
-    const float error = errorOf(target_, choice.filtered);
-    if (error < bestError) {
-      bestError = error;
-      best = choice;
-    }
+    scored.emplace_back(errorOf(target_, choice.filtered), choice);
   }
-  if (best.code == kPitchCodeOff && choosesBase && !candidates.empty()) {
-    // Keep a sensible base for the second subframe even when this one goes without.
-    best.lagBase = std::max(0, candidates[0].offset - kMinLag - 2);
-  }
+  std::stable_sort(scored.begin(), scored.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<PitchChoice> best;
+  for (size_t i = 0; i < std::min(kChoices, scored.size()); ++i) best.push_back(scored[i].second);
   return best;
 }
 
-PitchChoice PitchSearch::searchAnyLag() {
+std::vector<PitchChoice> PitchSearch::searchAnyLag() {
   filterLags(kMinLag, kMaxLag + 1);
   std::vector<Candidate> candidates;
   candidates.reserve((kMaxLag - kMinLag + 1) * kPitchFilters);
@@ -108,7 +109,7 @@ PitchChoice PitchSearch::searchAnyLag() {
   return bestExact(candidates, true, 0);
 }
 
-PitchChoice PitchSearch::searchFromBase(int lagBase) {
+std::vector<PitchChoice> PitchSearch::searchFromBase(int lagBase) {
   const int first = std::min(lagBase + kMinLag, kMaxLag);
   const int last = std::min(lagBase + kMinLag + 5, kMaxLag);
   filterLags(first, last + 1);

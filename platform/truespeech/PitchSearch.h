@@ -20,11 +20,12 @@ struct PitchChoice {
 class PitchSearch {
  public:
   PitchSearch(const Block& target, const Block& impulseResponse, const TrueSpeechSynthesis& decoder);
-  // First subframe of a half frame: any lag; picks the half frame's lag base so
-  // that the second subframe can still move a little either way.
-  PitchChoice searchAnyLag();
+  // The few best choices, best first (going without is always a candidate).
+  // First subframe of a half frame: any lag; each choice sets the half frame's
+  // lag base so that the second subframe can still move a little either way.
+  std::vector<PitchChoice> searchAnyLag();
   // Second subframe: lags base + 18 .. base + 23 only.
-  PitchChoice searchFromBase(int lagBase);
+  std::vector<PitchChoice> searchFromBase(int lagBase);
 
  private:
   struct Candidate {
@@ -35,7 +36,7 @@ class PitchSearch {
   };
   void filterLags(int firstLag, int lastLag);
   float approximateError(int offset, int filter) const;
-  PitchChoice bestExact(std::vector<Candidate>& candidates, bool choosesBase, int lagBase) const;
+  std::vector<PitchChoice> bestExact(std::vector<Candidate>& candidates, bool choosesBase, int lagBase) const;
 
   const Block& target_;
   const Block& h_;

@@ -34,49 +34,53 @@ bool solve(std::array<std::array<float, kPulses>, kPulses>& a, std::array<float,
 
 }  // namespace
 
-PulseSearch::PulseSearch(const Block& target, const Block& h) {
-  for (int n = 0; n < kSubframeSamples; ++n) {
-    float sum = 0;
-    for (int k = n; k < kSubframeSamples; ++k) sum += target[k] * h[k - n];
-    backward_[n] = sum;
-  }
+void correlateImpulseResponse(const Block& h, ImpulseCorrelation& phi) {
   // phi[i][i + d] = sum over m of h[m] h[m + d], summed up to the subframe's end.
   for (int d = 0; d < kSubframeSamples; ++d) {
     float sum = 0;
     for (int i = kSubframeSamples - 1 - d; i >= 0; --i) {
       sum += h[kSubframeSamples - 1 - d - i] * h[kSubframeSamples - 1 - i];
-      phi_[i][i + d] = sum;
-      phi_[i + d][i] = sum;
+      phi[i][i + d] = sum;
+      phi[i + d][i] = sum;
     }
   }
 }
 
-bool PulseSearch::isTaken(int position) const {
-  return std::find(positions_.begin(), positions_.end(), position) != positions_.end();
+PulseSearch::PulseSearch(const Block& target, const Block& h, const ImpulseCorrelation& phi) : phi_(phi) {
+  for (int n = 0; n < kSubframeSamples; ++n) {
+    float sum = 0;
+    for (int k = n; k < kSubframeSamples; ++k) sum += target[k] * h[k - n];
+    backward_[n] = sum;
+  }
+}
+
+void PulseSearch::place(int pulse, int position) {
+  if (positions_[pulse] >= 0) taken_[positions_[pulse]] = false;
+  positions_[pulse] = position;
+  taken_[position] = true;
 }
 
 void PulseSearch::selectPositions() {
   // Greedy: add the pulse (with the sign of its correlation) that most raises
   // the normalised correlation, while its half has room.
   positions_.fill(-1);
-  std::array<float, kPulses> sign{};
+  taken_.fill(false);
+  std::array<float, kSubframeSamples> cross{};  // sum over chosen j of sign_j phi[p][position_j]
   float correlation = 0;
   float energy = 0;
   int inFirst = 0;
   int inSecond = 0;
   for (int chosen = 0; chosen < kPulses; ++chosen) {
+    const int from = inFirst == kFirstHalfPulses ? kHalfSamples : 0;
+    const int to = inSecond == kPulses - kFirstHalfPulses ? kHalfSamples : kSubframeSamples;
     int bestPosition = -1;
     float bestScore = -1;
     float bestSign = 1;
-    for (int p = 0; p < kSubframeSamples; ++p) {
-      const bool first = p < kHalfSamples;
-      if ((first && inFirst == kFirstHalfPulses) || (!first && inSecond == kPulses - kFirstHalfPulses)) continue;
-      if (isTaken(p)) continue;
+    for (int p = from; p < to; ++p) {
+      if (taken_[p]) continue;
       const float s = backward_[p] >= 0 ? 1.0F : -1.0F;
-      float cross = 0;
-      for (int j = 0; j < chosen; ++j) cross += sign[j] * phi_[p][positions_[j]];
       const float c = correlation + s * backward_[p];
-      const float e = energy + phi_[p][p] + 2 * s * cross;
+      const float e = energy + phi_[p][p] + 2 * s * cross[p];
       const float score = e > 0 ? c * c / e : 0;
       if (score > bestScore) {
         bestScore = score;
@@ -84,12 +88,10 @@ void PulseSearch::selectPositions() {
         bestSign = s;
       }
     }
-    positions_[chosen] = bestPosition;
-    sign[chosen] = bestSign;
+    place(chosen, bestPosition);
     correlation += bestSign * backward_[bestPosition];
-    float cross = 0;
-    for (int j = 0; j < chosen; ++j) cross += sign[j] * phi_[bestPosition][positions_[j]];
-    energy += phi_[bestPosition][bestPosition] + 2 * bestSign * cross;
+    energy += phi_[bestPosition][bestPosition] + 2 * bestSign * cross[bestPosition];
+    for (int p = 0; p < kSubframeSamples; ++p) cross[p] += bestSign * phi_[p][bestPosition];
     (bestPosition < kHalfSamples ? inFirst : inSecond)++;
   }
   std::sort(positions_.begin(), positions_.end());
@@ -125,22 +127,34 @@ float PulseSearch::quantise(int scale, const std::array<float, kPulses>& gains, 
     steps[i] = best;
     amplitude[i] = levels[best];
   }
-  // Coordinate descent on the true error, since the pulses interact.
+  // Coordinate descent on the true error, since the pulses interact; a
+  // change of one amplitude by `delta` changes the error by
+  // delta * (2 * (sum_j a_j phi_ij - d_i) + delta * phi_ii).
+  std::array<float, kPulses> pull{};  // sum_j a_j phi_ij - d_i
+  for (int i = 0; i < kPulses; ++i) {
+    pull[i] = -backward_[positions_[i]];
+    for (int j = 0; j < kPulses; ++j) pull[i] += amplitude[j] * phi_[positions_[i]][positions_[j]];
+  }
   float error = errorOf(amplitude);
   for (int pass = 0; pass < 2; ++pass) {
     for (int i = 0; i < kPulses; ++i) {
+      const float diagonal = phi_[positions_[i]][positions_[i]];
+      int bestStep = steps[i];
+      float bestChange = 0;
       for (int s = 0; s < 4; ++s) {
-        if (s == steps[i]) continue;
-        const float kept = amplitude[i];
-        amplitude[i] = levels[s];
-        const float e = errorOf(amplitude);
-        if (e < error) {
-          error = e;
-          steps[i] = s;
-        } else {
-          amplitude[i] = kept;
+        const float delta = levels[s] - amplitude[i];
+        const float change = delta * (2 * pull[i] + delta * diagonal);
+        if (change < bestChange) {
+          bestChange = change;
+          bestStep = s;
         }
       }
+      if (bestStep == steps[i]) continue;
+      const float delta = levels[bestStep] - amplitude[i];
+      for (int j = 0; j < kPulses; ++j) pull[j] += delta * phi_[positions_[j]][positions_[i]];
+      amplitude[i] = levels[bestStep];
+      steps[i] = bestStep;
+      error += bestChange;
     }
   }
   return error;
@@ -153,7 +167,7 @@ void PulseSearch::refinePositions(int scale, Steps& steps) {
   for (int pass = 0; pass < 2; ++pass) {
     for (int j = 0; j < kPulses; ++j) {
       float othersCross[kSubframeSamples];
-      for (int p = 0; p < kSubframeSamples; ++p) {
+      for (int p = halfStart(j); p < halfStart(j) + kHalfSamples; ++p) {
         float sum = 0;
         for (int k = 0; k < kPulses; ++k) {
           if (k != j) sum += levels[steps[k]] * phi_[p][positions_[k]];
@@ -168,7 +182,7 @@ void PulseSearch::refinePositions(int scale, Steps& steps) {
       int bestStep = steps[j];
       float bestCost = cost(bestPosition, bestStep);
       for (int p = halfStart(j); p < halfStart(j) + kHalfSamples; ++p) {
-        if (p != positions_[j] && isTaken(p)) continue;
+        if (p != positions_[j] && taken_[p]) continue;
         for (int s = 0; s < 4; ++s) {
           const float c = cost(p, s);
           if (c < bestCost) {
@@ -178,7 +192,7 @@ void PulseSearch::refinePositions(int scale, Steps& steps) {
           }
         }
       }
-      positions_[j] = bestPosition;
+      place(j, bestPosition);
       steps[j] = bestStep;
     }
   }

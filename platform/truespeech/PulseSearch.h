@@ -17,9 +17,14 @@ struct PulseChoice {
   uint16_t valueCode = 0;
 };
 
+// Correlations of the impulse response with itself, phi[i][j] = sum_n h[n-i] h[n-j]:
+// the same for every target searched in a subframe.
+using ImpulseCorrelation = std::array<std::array<float, kSubframeSamples>, kSubframeSamples>;
+void correlateImpulseResponse(const Block& impulseResponse, ImpulseCorrelation& phi);
+
 class PulseSearch {
  public:
-  PulseSearch(const Block& target, const Block& impulseResponse);
+  PulseSearch(const Block& target, const Block& impulseResponse, const ImpulseCorrelation& phi);
   PulseChoice search();
 
  private:
@@ -29,11 +34,12 @@ class PulseSearch {
   float errorOf(const std::array<float, kPulses>& amplitudes) const;
   float quantise(int scale, const std::array<float, kPulses>& gains, Steps& steps) const;
   void refinePositions(int scale, Steps& steps);
-  bool isTaken(int position) const;
+  void place(int pulse, int position);
 
   std::array<float, kSubframeSamples> backward_{};  // target correlated with the impulse response
-  std::array<std::array<float, kSubframeSamples>, kSubframeSamples> phi_{};  // impulse response correlations
+  const ImpulseCorrelation& phi_;
   PulsePositions positions_{};
+  std::array<bool, kSubframeSamples> taken_{};
 };
 
 }  // namespace kestrel::truespeech

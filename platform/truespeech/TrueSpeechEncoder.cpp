@@ -48,14 +48,38 @@ void TrueSpeechEncoder::encodeSubframe(int q, const FrameFilters& filters, TrueS
   Block target{};
   for (int i = 0; i < kSubframeSamples; ++i) target[i] = weightedInput[i] - ringing[i];
 
+  // The pulses make up for what the long-term predictor misses, so the best
+  // few predictor choices each get their pulses and the pair that ends
+  // closest to the target wins.
   PitchSearch pitchSearch(target, h, decoder_);
-  const PitchChoice pitch = q % 2 == 0 ? pitchSearch.searchAnyLag() : pitchSearch.searchFromBase(frame.lagBase[q / 2]);
+  const auto pitchChoices =
+      q % 2 == 0 ? pitchSearch.searchAnyLag() : pitchSearch.searchFromBase(frame.lagBase[q / 2]);
+  ImpulseCorrelation phi;
+  correlateImpulseResponse(h, phi);
+  const PitchChoice* pitchPtr = nullptr;
+  PulseChoice pulses;
+  float bestError = 0;
+  for (const PitchChoice& candidate : pitchChoices) {
+    Block remaining{};
+    for (int i = 0; i < kSubframeSamples; ++i) remaining[i] = target[i] - candidate.filtered[i];
+    const PulseChoice choice = PulseSearch(remaining, h, phi).search();
+    Subframe excitation;
+    TrueSpeechSynthesis::pulseVector(choice.positionCode, choice.valueCode, choice.scale, excitation);
+    std::array<float, kSubframeSamples> pulsesOnly{};
+    std::copy(excitation.begin(), excitation.end(), pulsesOnly.begin());
+    Block filtered{};
+    convolve(h, pulsesOnly.data(), filtered.data());
+    float error = 0;
+    for (int i = 0; i < kSubframeSamples; ++i) error += (remaining[i] - filtered[i]) * (remaining[i] - filtered[i]);
+    if (pitchPtr == nullptr || error < bestError) {
+      bestError = error;
+      pitchPtr = &candidate;
+      pulses = choice;
+    }
+  }
+  const PitchChoice& pitch = *pitchPtr;
   if (q % 2 == 0) frame.lagBase[q / 2] = static_cast<uint8_t>(pitch.lagBase);
   frame.pitchCode[q] = static_cast<uint8_t>(pitch.code);
-
-  Block remaining{};
-  for (int i = 0; i < kSubframeSamples; ++i) remaining[i] = target[i] - pitch.filtered[i];
-  const PulseChoice pulses = PulseSearch(remaining, h).search();
   frame.pulseScale[q] = pulses.scale;
   frame.pulsePositions[q] = pulses.positionCode;
   frame.pulseValues[q] = pulses.valueCode;
