@@ -94,42 +94,44 @@ int alignmentDelay(std::span<const int16_t> original, std::span<const int16_t> d
   return best;
 }
 
-double segmentalSnrDb(std::span<const int16_t> original, std::span<const int16_t> decoded) {
+// Mean of `measure(original frame, decoded frame)` over the frames with speech.
+template <typename Measure>
+double meanOverSpeechFrames(std::span<const int16_t> original, std::span<const int16_t> decoded, Measure measure) {
   double sum = 0;
   int frames = 0;
   for (size_t at = 0; at + kFrame <= std::min(original.size(), decoded.size()); at += kFrame) {
     const auto x = original.subspan(at, kFrame);
     if (!hasSpeech(x)) continue;
-    double signal = 0, noise = 0;
-    for (size_t i = 0; i < kFrame; ++i) {
-      const double e = double(x[i]) - decoded[at + i];
-      signal += double(x[i]) * x[i];
-      noise += e * e;
-    }
-    sum += std::clamp(10 * std::log10((signal + 1) / (noise + 1)), -10.0, 35.0);
+    sum += measure(x, decoded.subspan(at, kFrame));
     ++frames;
   }
   return frames ? sum / frames : 0;
 }
 
+double segmentalSnrDb(std::span<const int16_t> original, std::span<const int16_t> decoded) {
+  return meanOverSpeechFrames(original, decoded, [](auto x, auto y) {
+    double signal = 0, noise = 0;
+    for (size_t i = 0; i < kFrame; ++i) {
+      const double e = double(x[i]) - y[i];
+      signal += double(x[i]) * x[i];
+      noise += e * e;
+    }
+    return std::clamp(10 * std::log10((signal + 1) / (noise + 1)), -10.0, 35.0);
+  });
+}
+
 double logSpectralDistanceDb(std::span<const int16_t> original, std::span<const int16_t> decoded) {
-  double sum = 0;
-  int frames = 0;
-  for (size_t at = 0; at + kFrame <= std::min(original.size(), decoded.size()); at += kFrame) {
-    const auto x = original.subspan(at, kFrame);
-    if (!hasSpeech(x)) continue;
+  return meanOverSpeechFrames(original, decoded, [](auto x, auto y) {
     const auto p = powerSpectrum(x);
-    const auto q = powerSpectrum(decoded.subspan(at, kFrame));
+    const auto q = powerSpectrum(y);
     const double floor = *std::max_element(p.begin(), p.end()) * 1e-6;
     double squares = 0;
     for (size_t k = 1; k < p.size(); ++k) {
       const double d = 10 * std::log10(std::max(p[k], floor)) - 10 * std::log10(std::max(q[k], floor));
       squares += d * d;
     }
-    sum += std::sqrt(squares / double(p.size() - 1));
-    ++frames;
-  }
-  return frames ? sum / frames : 0;
+    return std::sqrt(squares / double(p.size() - 1));
+  });
 }
 
 double dominantFrequencyHz(std::span<const int16_t> samples, double sampleRate) {
