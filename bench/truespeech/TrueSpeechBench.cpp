@@ -167,6 +167,7 @@ double encodingSpeed(const std::vector<int16_t>& pcm, int repetitions) {
 
 int main(int argc, char** argv) {
   gst_init(&argc, &argv);
+  setvbuf(stdout, nullptr, _IOLBF, 0);  // rows appear as they are measured
   const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
   const auto inputs = makeInputs(quick);
   if (inputs.empty() || inputs[0].utterances[0].text.empty()) {
