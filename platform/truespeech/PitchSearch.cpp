@@ -88,9 +88,7 @@ std::vector<PitchChoice> PitchSearch::bestExact(std::vector<Candidate>& candidat
     choice.code = choosesBase ? (lagIndex - choice.lagBase) * kPitchFilters + candidates[c].filter
                               : candidates[c].code;
     decoder_.longTermVector(choice.lagBase, choice.code, choice.vector);
-    std::array<float, kSubframeSamples> v{};
-    std::copy(choice.vector.begin(), choice.vector.end(), v.begin());
-    convolve(h_, v.data(), choice.filtered.data());
+    convolve(h_, toBlock(choice.vector).data(), choice.filtered.data());
     scored.emplace_back(errorOf(target_, choice.filtered), choice);
   }
   std::stable_sort(scored.begin(), scored.end(), [](const auto& a, const auto& b) { return a.first < b.first; });

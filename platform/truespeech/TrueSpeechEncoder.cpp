@@ -20,6 +20,37 @@ float residualEnergy(const float* samples, int count, const Predictor& p) {
   return energy;
 }
 
+struct Excitation {
+  const PitchChoice* pitch;
+  PulseChoice pulses;
+};
+
+// The pulses make up for part of what the long-term predictor misses, so each
+// of the best few predictor choices gets its pulses, and the pair that ends
+// closest to the target wins.
+Excitation chooseExcitation(const Block& target, const Block& h, const std::vector<PitchChoice>& pitchChoices) {
+  ImpulseCorrelation phi;
+  correlateImpulseResponse(h, phi);
+  Excitation best{nullptr, {}};
+  float bestError = 0;
+  for (const PitchChoice& candidate : pitchChoices) {
+    Block remaining{};
+    for (int i = 0; i < kSubframeSamples; ++i) remaining[i] = target[i] - candidate.filtered[i];
+    const PulseChoice pulses = PulseSearch(remaining, h, phi).search();
+    Subframe excitation;
+    TrueSpeechSynthesis::pulseVector(pulses.positionCode, pulses.valueCode, pulses.scale, excitation);
+    Block filtered{};
+    convolve(h, toBlock(excitation).data(), filtered.data());
+    float error = 0;
+    for (int i = 0; i < kSubframeSamples; ++i) error += (remaining[i] - filtered[i]) * (remaining[i] - filtered[i]);
+    if (best.pitch == nullptr || error < bestError) {
+      bestError = error;
+      best = {&candidate, pulses};
+    }
+  }
+  return best;
+}
+
 }  // namespace
 
 bool TrueSpeechEncoder::chooseInterpolation(const std::array<uint8_t, kOrder>& reflection) const {
@@ -48,36 +79,12 @@ void TrueSpeechEncoder::encodeSubframe(int q, const FrameFilters& filters, TrueS
   Block target{};
   for (int i = 0; i < kSubframeSamples; ++i) target[i] = weightedInput[i] - ringing[i];
 
-  // The pulses make up for what the long-term predictor misses, so the best
-  // few predictor choices each get their pulses and the pair that ends
-  // closest to the target wins.
   PitchSearch pitchSearch(target, h, decoder_);
   const auto pitchChoices =
       q % 2 == 0 ? pitchSearch.searchAnyLag() : pitchSearch.searchFromBase(frame.lagBase[q / 2]);
-  ImpulseCorrelation phi;
-  correlateImpulseResponse(h, phi);
-  const PitchChoice* pitchPtr = nullptr;
-  PulseChoice pulses;
-  float bestError = 0;
-  for (const PitchChoice& candidate : pitchChoices) {
-    Block remaining{};
-    for (int i = 0; i < kSubframeSamples; ++i) remaining[i] = target[i] - candidate.filtered[i];
-    const PulseChoice choice = PulseSearch(remaining, h, phi).search();
-    Subframe excitation;
-    TrueSpeechSynthesis::pulseVector(choice.positionCode, choice.valueCode, choice.scale, excitation);
-    std::array<float, kSubframeSamples> pulsesOnly{};
-    std::copy(excitation.begin(), excitation.end(), pulsesOnly.begin());
-    Block filtered{};
-    convolve(h, pulsesOnly.data(), filtered.data());
-    float error = 0;
-    for (int i = 0; i < kSubframeSamples; ++i) error += (remaining[i] - filtered[i]) * (remaining[i] - filtered[i]);
-    if (pitchPtr == nullptr || error < bestError) {
-      bestError = error;
-      pitchPtr = &candidate;
-      pulses = choice;
-    }
-  }
-  const PitchChoice& pitch = *pitchPtr;
+  const Excitation excitation = chooseExcitation(target, h, pitchChoices);
+  const PitchChoice& pitch = *excitation.pitch;
+  const PulseChoice& pulses = excitation.pulses;
   if (q % 2 == 0) frame.lagBase[q / 2] = static_cast<uint8_t>(pitch.lagBase);
   frame.pitchCode[q] = static_cast<uint8_t>(pitch.code);
   frame.pulseScale[q] = pulses.scale;
@@ -88,8 +95,7 @@ void TrueSpeechEncoder::encodeSubframe(int q, const FrameFilters& filters, TrueS
   Subframe samples;
   TrueSpeechSynthesis::pulseVector(pulses.positionCode, pulses.valueCode, pulses.scale, samples);
   decoder_.synthesise(predictor, filters.firstReflection, pitch.vector, samples);
-  std::array<float, kSubframeSamples> played{};
-  std::copy(samples.begin(), samples.end(), played.begin());
+  const Block played = toBlock(samples);
   Block ignored{};
   outputWeighting_.run(weighting, played.data(), ignored.data(), kSubframeSamples);
   std::copy(samples.begin(), samples.end(), decoded_.begin() + q * kSubframeSamples);

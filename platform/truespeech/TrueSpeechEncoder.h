@@ -19,7 +19,7 @@ namespace kestrel::truespeech {
 class TrueSpeechEncoder {
  public:
   FrameBytes encode(std::span<const int16_t, kFrameSamples> pcm);
-  // What the far end's decoder played for the frames encoded so far (the last frame).
+  // What the far end's decoder plays for the frame encoded last.
   const std::array<int16_t, kFrameSamples>& decoded() const { return decoded_; }
   void reset() { *this = TrueSpeechEncoder(); }
 

@@ -94,4 +94,10 @@ void convolve(const Block& h, const float* x, float* y) {
   }
 }
 
+Block toBlock(const Subframe& samples) {
+  Block block{};
+  std::copy(samples.begin(), samples.end(), block.begin());
+  return block;
+}
+
 }  // namespace kestrel::truespeech

@@ -57,5 +57,7 @@ class WeightedSynthesis {
 
 // y = h * x over one subframe (causal, truncated).
 void convolve(const Block& h, const float* x, float* y);
+// A decoder's integer subframe as the search's floating-point block.
+Block toBlock(const Subframe& samples);
 
 }  // namespace kestrel::truespeech
