@@ -16,12 +16,6 @@ float dot(const float* a, const float* b) {
   return sum;
 }
 
-float errorOf(const Block& target, const Block& y) {
-  float sum = 0;
-  for (int i = 0; i < kSubframeSamples; ++i) sum += (target[i] - y[i]) * (target[i] - y[i]);
-  return sum;
-}
-
 }  // namespace
 
 PitchSearch::PitchSearch(const Block& target, const Block& impulseResponse, const TrueSpeechSynthesis& decoder)
@@ -80,7 +74,7 @@ std::vector<PitchChoice> PitchSearch::bestExact(std::vector<Candidate>& candidat
   PitchChoice off;
   // Going without keeps a sensible base for the second subframe all the same.
   off.lagBase = choosesBase && !candidates.empty() ? std::max(0, candidates[0].offset - kMinLag - 2) : lagBase;
-  scored.emplace_back(errorOf(target_, Block{}), off);
+  scored.emplace_back(squaredError(target_, Block{}), off);
   for (size_t c = 0; c < keep; ++c) {
     PitchChoice choice;
     const int lagIndex = candidates[c].offset - kMinLag;
@@ -89,7 +83,7 @@ std::vector<PitchChoice> PitchSearch::bestExact(std::vector<Candidate>& candidat
                               : candidates[c].code;
     decoder_.longTermVector(choice.lagBase, choice.code, choice.vector);
     convolve(h_, toBlock(choice.vector).data(), choice.filtered.data());
-    scored.emplace_back(errorOf(target_, choice.filtered), choice);
+    scored.emplace_back(squaredError(target_, choice.filtered), choice);
   }
   std::stable_sort(scored.begin(), scored.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   std::vector<PitchChoice> best;

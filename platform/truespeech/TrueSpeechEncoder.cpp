@@ -41,8 +41,7 @@ Excitation chooseExcitation(const Block& target, const Block& h, const std::vect
     TrueSpeechSynthesis::pulseVector(pulses.positionCode, pulses.valueCode, pulses.scale, excitation);
     Block filtered{};
     convolve(h, toBlock(excitation).data(), filtered.data());
-    float error = 0;
-    for (int i = 0; i < kSubframeSamples; ++i) error += (remaining[i] - filtered[i]) * (remaining[i] - filtered[i]);
+    const float error = squaredError(remaining, filtered);
     if (best.pitch == nullptr || error < bestError) {
       bestError = error;
       best = {&candidate, pulses};

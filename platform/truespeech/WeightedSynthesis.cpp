@@ -94,6 +94,12 @@ void convolve(const Block& h, const float* x, float* y) {
   }
 }
 
+float squaredError(const Block& a, const Block& b) {
+  float sum = 0;
+  for (int i = 0; i < kSubframeSamples; ++i) sum += (a[i] - b[i]) * (a[i] - b[i]);
+  return sum;
+}
+
 Block toBlock(const Subframe& samples) {
   Block block{};
   std::copy(samples.begin(), samples.end(), block.begin());

@@ -57,6 +57,8 @@ class WeightedSynthesis {
 
 // y = h * x over one subframe (causal, truncated).
 void convolve(const Block& h, const float* x, float* y);
+// Sum of squared differences of two blocks: the search's measure of error.
+float squaredError(const Block& a, const Block& b);
 // A decoder's integer subframe as the search's floating-point block.
 Block toBlock(const Subframe& samples);
 
