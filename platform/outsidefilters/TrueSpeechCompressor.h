@@ -9,9 +9,8 @@
 //         audioresample accept)
 //   src   audio/x-truespeech, rate=8000, channels=1, block_align=32
 //
-// Example:
-//   gst-launch-1.0 alsasrc ! "DSP Group TrueSpeech(TM)" is found by its long
-//   name in the registry; by factory name:
+// The send graph finds it by its long name in the registry; from the command
+// line it goes by its factory name:
 //   gst-launch-1.0 alsasrc blocksize=4000 ! kestreltruespeech ! avdec_truespeech ! autoaudiosink
 
 #include <gst/gstbin.h>
