@@ -27,22 +27,23 @@ void PitchSearch::filterLags(int firstLag, int lastLag) {
   firstLag_ = firstLag;
   const int count = lastLag - firstLag + 1;
   filtered_.assign(count, Block{});
+  // The lagged history splits into its first period, which one more sample of
+  // lag merely shifts (so its filtered form is updated, not recomputed), and
+  // the periodic repetition of short lags, which is the filtered vector itself
+  // delayed by the lag.
+  Block firstPeriod{};
   for (int lag = firstLag; lag <= lastLag; ++lag) {
-    Block& y = filtered_[lag - firstLag];
-    if (lag > firstLag && lag >= kSubframeSamples) {
-      // One more sample of lag shifts the whole vector: update the previous result.
-      const Block& previous = filtered_[lag - 1 - firstLag];
-      const float newest = history_[kHistory - lag];
-      y[0] = h_[0] * newest;
-      for (int n = 1; n < kSubframeSamples; ++n) y[n] = previous[n - 1] + h_[n] * newest;
+    const float newest = history_[kHistory - lag];
+    if (lag == firstLag) {
+      Block head{};
+      for (int i = 0; i < std::min(lag, kSubframeSamples); ++i) head[i] = history_[kHistory - lag + i];
+      convolve(h_, head.data(), firstPeriod.data());
     } else {
-      // Lags shorter than a subframe repeat the lagged history periodically.
-      std::array<float, kSubframeSamples> lagged{};
-      for (int i = 0; i < kSubframeSamples; ++i) {
-        lagged[i] = i < lag ? history_[kHistory - lag + i] : lagged[i - lag];
-      }
-      convolve(h_, lagged.data(), y.data());
+      for (int n = kSubframeSamples - 1; n > 0; --n) firstPeriod[n] = firstPeriod[n - 1] + h_[n] * newest;
+      firstPeriod[0] = h_[0] * newest;
     }
+    Block& y = filtered_[lag - firstLag];
+    for (int n = 0; n < kSubframeSamples; ++n) y[n] = firstPeriod[n] + (n >= lag ? y[n - lag] : 0.0F);
   }
   correlation_.resize(count);
   energy_.resize(count);
