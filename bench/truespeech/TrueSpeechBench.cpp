@@ -73,7 +73,7 @@ const std::vector<std::pair<std::string, std::string>> kRecordings = {
 std::vector<int16_t> readAt8kHz(const std::string& wavPath) {
   std::vector<int16_t> samples;
   const std::string command =
-      "sox '" + wavPath + "' -t raw -r 8000 -c 1 -b 16 -e signed-integer -L - 2>/dev/null";
+      "sox -D '" + wavPath + "' -t raw -r 8000 -c 1 -b 16 -e signed-integer -L - 2>/dev/null";
   if (FILE* pipe = popen(command.c_str(), "r")) {
     int16_t buffer[4096];
     size_t n;

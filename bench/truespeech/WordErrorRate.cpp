@@ -31,10 +31,11 @@ std::optional<std::vector<std::string>> recognise(const std::vector<int16_t>& pc
   close(fd);
   const std::string wav = std::string(raw) + ".wav";
   std::optional<std::vector<std::string>> words;
-  const std::string convert = "sox -t raw -r 8000 -e signed-integer -b 16 -c 1 -L " + std::string(raw) +
+  const std::string convert = "sox -D -t raw -r 8000 -e signed-integer -b 16 -c 1 -L " + std::string(raw) +
                               " -r 16000 " + wav + " 2>/dev/null";
   if (written && std::system(convert.c_str()) == 0) {
-    const std::string command = "pocketsphinx_continuous -infile " + wav + " -logfn /dev/null 2>/dev/null";
+    // Without dither, a recording is always heard the same way.
+    const std::string command = "pocketsphinx_continuous -infile " + wav + " -dither no -logfn /dev/null 2>/dev/null";
     if (FILE* pipe = popen(command.c_str(), "r")) {
       std::string text;
       char buffer[4096];

@@ -10,7 +10,8 @@ namespace kestrel::truespeech {
 
 std::vector<int16_t> speak(const std::string& text, const std::string& voice) {
   std::vector<int16_t> samples;
-  // The text goes through a file so that no shell ever reads it.
+  // The text goes through a file so that no shell ever reads it; sox runs
+  // without dither so that a text always gives the same samples.
   char path[] = "/tmp/kestrel-speech-XXXXXX";
   const int fd = mkstemp(path);
   if (fd < 0) return samples;
@@ -21,7 +22,7 @@ std::vector<int16_t> speak(const std::string& text, const std::string& voice) {
   }
   if (written) {
     const std::string command = "espeak-ng -v " + voice + " -s 150 -f " + path +
-                                " --stdout 2>/dev/null | sox -t wav - -t raw -r 8000 -c 1 -b 16 -e signed-integer -L - "
+                                " --stdout 2>/dev/null | sox -D -t wav - -t raw -r 8000 -c 1 -b 16 -e signed-integer -L - "
                                 "2>/dev/null";
     if (FILE* pipe = popen(command.c_str(), "r")) {
       int16_t buffer[4096];
