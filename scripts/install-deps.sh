@@ -14,6 +14,9 @@ packages=(
   # media
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav gstreamer1.0-tools
+  # TrueSpeech tests and benchmark: FFmpeg's decoder, GSM 06.10 reference, speech and its recognition
+  libavcodec-dev libavutil-dev gstreamer1.0-plugins-bad espeak-ng sox
+  pocketsphinx pocketsphinx-en-us pocketsphinx-testdata
   # RTP library
   libortp-dev libbctoolbox-dev
   # sound mixer
