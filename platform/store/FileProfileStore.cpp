@@ -119,6 +119,8 @@ FileProfileStore::Loaded FileProfileStore::Load()
 
 bool FileProfileStore::Modify(const std::function<ProfileTree::Change(ProfileTree &)> &change)
 {
+    if (file_.empty())
+        return false; // no home directory: nothing can be kept
     std::error_code ignored;
     std::filesystem::create_directories(file_.parent_path(), ignored);
     FileLock lock(lockFile_, lockTimeout_);

@@ -179,6 +179,17 @@ TEST_F(FileProfileStoreTest, TwoProgramsWritingAtOnceLoseNothingAndTheFileIsAlwa
     EXPECT_EQ(store.ReadValue(kSettings, "BLast"), ProfileValue(std::to_string(kValuesEach - 1)));
 }
 
+TEST_F(FileProfileStoreTest, NoHomeDirectoryMeansDefaultsAndNoStrayFiles)
+{
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(directory.Path());
+    FileProfileStore store{std::filesystem::path()};
+    EXPECT_FALSE(store.CreateKey(kSettings));
+    EXPECT_FALSE(store.ReadValue(kSettings, "Key"));
+    EXPECT_TRUE(std::filesystem::is_empty(directory.Path())) << "nothing may be written into the current directory";
+    std::filesystem::current_path(previous);
+}
+
 TEST(StoreLocation, FollowsXdgConfigHomeAndIgnoresARelativeOne)
 {
     ::setenv("HOME", "/home/someone", 1);
