@@ -174,9 +174,8 @@ bool FileProfileStore::WriteAtomically(const ProfileTree &tree)
 
 void FileProfileStore::WarnOnce(const std::string &message)
 {
-    if (warned_)
+    if (warned_.exchange(true))
         return;
-    warned_ = true;
     std::fprintf(stderr, "kestrel: %s\n", message.c_str());
 }
 

@@ -3,6 +3,7 @@
 #include "platform/store/IProfileStore.h"
 #include "platform/store/ProfileTree.h"
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -51,7 +52,7 @@ private:
     std::filesystem::path file_;
     std::filesystem::path lockFile_;
     std::chrono::milliseconds lockTimeout_;
-    bool warned_ = false;
+    std::atomic<bool> warned_{false}; // the store may be used from more than one thread
 };
 
 } // namespace kestrel::platform
