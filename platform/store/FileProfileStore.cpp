@@ -46,9 +46,13 @@ enum class ReadResult { Ok, Missing, Failed, TooLarge };
 
 ReadResult ReadWholeFile(const std::filesystem::path &path, std::string &contents)
 {
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking, so that a FIFO put in the file's place cannot hang the program.
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.Get() < 0)
         return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
+    struct stat info {};
+    if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return ReadResult::Failed;
     contents.clear();
     char buffer[16384];
     for (;;) {

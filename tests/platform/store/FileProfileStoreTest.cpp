@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 using namespace kestrel::platform;
@@ -118,6 +119,16 @@ TEST_F(FileProfileStoreTest, ConfigDirectoryThatCannotBeMadeFailsQuietly)
     EXPECT_FALSE(store.CreateKey(kSettings));
     EXPECT_FALSE(store.ReadValue(kSettings, "Key"));
     EXPECT_EQ(ReadText(file.parent_path()), "a file where the directory should be");
+}
+
+TEST_F(FileProfileStoreTest, FifoInPlaceOfTheFileNeitherHangsNorIsReplaced)
+{
+    std::filesystem::create_directories(file.parent_path());
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    FileProfileStore store(file, 50ms);
+    EXPECT_FALSE(store.ReadValue(kSettings, "Key"));
+    EXPECT_FALSE(store.CreateKey(kSettings));
+    EXPECT_TRUE(std::filesystem::is_fifo(file));
 }
 
 pid_t StartWriter(const std::filesystem::path &file, const char *prefix, int count)
