@@ -2,6 +2,10 @@
 #include "launcher/SetupLauncher.h"
 #include "platform/store/MemoryProfileStore.h"
 #include "platform/ui/RecordingMessageBox.h"
+#include "platform/ui/Translation.h"
+
+#include <QCoreApplication>
+#include <QTranslator>
 
 #include <gtest/gtest.h>
 
@@ -114,6 +118,22 @@ TEST_F(SetupLauncherTest, InstallerThatCannotStartIsReportedAndTheExitCodeStaysZ
     EXPECT_EQ(messages.shown[0].caption, "Error");
     EXPECT_EQ(system.calls.back(), "run setup") << "no restart after a failed start";
     EXPECT_EQ(store.ReadValue(kProfileKey, "Win2KInstall"), ProfileValue(1u));
+}
+
+TEST_F(SetupLauncherTest, ErrorIsShownInTraditionalChineseForATaiwanLocale)
+{
+    int argc = 1;
+    char name[] = "launcher_tests";
+    char *argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    QTranslator translator;
+    ASSERT_TRUE(kestrel::platform::InstallTranslation(translator, QLocale(QStringLiteral("zh_TW")),
+                                                      QStringLiteral(":/i18n/kestrel_inst")));
+    system.installerStarts = false;
+    Run();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "無法載入 ORVA Kestrel 安裝程式");
+    EXPECT_EQ(messages.shown[0].caption, "錯誤");
 }
 
 TEST_F(SetupLauncherTest, UnsettableDirectoryIsIgnoredAndTheInstallerStillRuns)

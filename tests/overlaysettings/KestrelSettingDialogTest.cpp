@@ -221,6 +221,9 @@ TEST_F(KestrelSettingDialogTest, DialogAndFileStoreAgreeAcrossPrograms)
     SaveOverlaySettings(file, {65, 2, 0, 0, 0x7B, 0x05});
     file.CreateKey("Software\\ORVA\\Kestrel\\Settings");
     file.WriteValue(kSettings, "VideoInputDevice", ProfileValue(std::string("USB Camera")));
+    const std::string d3d = "Software\\ORVA\\nVidia\\Device0\\StereoGlasses\\D3D";
+    file.CreateKey(d3d);
+    file.WriteValue(d3d, "HotkeyValue", ProfileValue(0x3Fu));
     {
         KestrelSettingDialog dialog(file, messages);
         EXPECT_EQ(Control<QSlider>(dialog, "1008")->value(), 65);
@@ -235,6 +238,8 @@ TEST_F(KestrelSettingDialogTest, DialogAndFileStoreAgreeAcrossPrograms)
     EXPECT_EQ(seen, (OverlaySettings{70, 2, 0, 0, 0x7B, 0x05}));
     EXPECT_EQ(otherProgram.ReadValue(kSettings, "VideoInputDevice"), ProfileValue(std::string("USB Camera")))
         << "values of the main program in the same key are left alone";
+    EXPECT_EQ(otherProgram.ReadValue(d3d, "HotkeyValue"), ProfileValue(0x3Fu)) << "the tool never writes the OSD key";
+    EXPECT_FALSE(otherProgram.ReadValue(d3d, "HotkeyEnable"));
 }
 
 } // namespace
