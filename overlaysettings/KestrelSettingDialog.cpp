@@ -90,8 +90,9 @@ void KestrelSettingDialog::BuildControls()
     positionList_ = new QComboBox(positionGroup);
     positionList_->setObjectName(QStringLiteral("1009"));
     positionList_->addItems({tr("Top/Right"), tr("Top/Left"), tr("Bottom/Left"), tr("Bottom/Right"), tr("User Input")});
-    // Typing is limited to digits; a stored negative value is still shown and accepted.
-    auto *digitsOnly = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this);
+    // Digits only, with a leading minus sign: positions may be negative, and a
+    // stored negative value must stay editable digit by digit.
+    auto *digitsOnly = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9]*")), this);
     xEdit_ = new QLineEdit(positionGroup);
     xEdit_->setObjectName(QStringLiteral("1011"));
     xEdit_->setValidator(digitsOnly);

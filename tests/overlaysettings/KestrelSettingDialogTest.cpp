@@ -168,6 +168,19 @@ TEST_F(KestrelSettingDialogTest, InvalidIntegerWarnsTwiceSavesTheRestAndKeepsThe
     EXPECT_EQ(StoredSettings(store), (OverlaySettings{50, 4, 1, 44, 'V', 6}));
 }
 
+TEST_F(KestrelSettingDialogTest, PositionFieldsTakeDigitsAndKeepNegativeValuesEditable)
+{
+    StoreSettings(store, {0, 4, -12, 0, 'V', 6});
+    KestrelSettingDialog dialog(store, messages);
+    auto *x = Control<QLineEdit>(dialog, "1011");
+    x->setFocus();
+    x->end(false);
+    x->backspace();
+    EXPECT_EQ(x->text(), QStringLiteral("-1")) << "a digit of a negative value must be removable";
+    QTest::keyClicks(x, QStringLiteral("a5."));
+    EXPECT_EQ(x->text(), QStringLiteral("-15")) << "letters and points are not taken";
+}
+
 TEST_F(KestrelSettingDialogTest, EscapeClosesWithoutSaving)
 {
     KestrelSettingDialog dialog(store, messages);
