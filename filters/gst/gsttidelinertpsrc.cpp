@@ -140,15 +140,10 @@ static GstBufferPool *NegotiatePool(GstTidelineRtpSrc *self, PadStream &padStrea
     return pool;
 }
 
-// First pass of a streaming task: start receiving and tell downstream what
-// comes. False when the stream cannot run.
+// First pass of a streaming task: tell downstream what comes and agree on
+// buffers. False when the stream cannot run.
 static bool StartStreaming(GstTidelineRtpSrc *self, PadStream &padStream)
 {
-    padStream.stream->OnThreadCreate(self->filter->GetPort(), self->filter->BindAddress());
-    if (!padStream.stream->IsReceiving())
-        GST_WARNING_OBJECT(self, "%s: no session on port %d; the stream stays silent",
-                           GST_PAD_NAME(padStream.pad), padStream.stream->ListeningPort());
-
     const StreamKind kind = padStream.stream->Kind();
     gchar *streamId = gst_pad_create_stream_id(padStream.pad, GST_ELEMENT(self),
                                                kind == StreamKind::Video ? "video" : "audio");
@@ -220,6 +215,12 @@ static gboolean gst_tideline_rtp_src_activate_mode(GstPad *pad, GstObject *paren
         if (!gst_pad_is_linked(pad))
             return TRUE;
         padStream.started = false;
+        // The receiver starts here rather than in the task, so the port is
+        // listening by the time the state change returns.
+        padStream.stream->OnThreadCreate(self->filter->GetPort(), self->filter->BindAddress());
+        if (!padStream.stream->IsReceiving())
+            GST_WARNING_OBJECT(self, "%s: no session on port %d; the stream stays silent", GST_PAD_NAME(pad),
+                               padStream.stream->ListeningPort());
         return gst_pad_start_task(pad, reinterpret_cast<GstTaskFunction>(gst_tideline_rtp_src_loop), pad, nullptr);
     }
     // The pad is flushing already; wake whatever the task may wait on, then
