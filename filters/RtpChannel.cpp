@@ -15,6 +15,8 @@ namespace {
 constexpr int kMulticastTtl = 16;
 // RTCP stays on for BYE, but its periodic reports are pushed beyond any call.
 constexpr int kReportIntervalNeverMs = 24 * 3600 * 1000;
+constexpr int kMaxQueuedPackets = 1000;
+constexpr unsigned kSocketReceiveBufferBytes = 1024 * 1024;
 
 bool IsUsablePort(int port)
 {
@@ -58,6 +60,8 @@ bool CRtpChannel::Open(const std::string &address, int txPortValue, int rxPortVa
     rtp_session_get_jitter_buffer_params(created, &jitter);
     jitter.enabled = FALSE;
     jitter.adaptive = FALSE;
+    // oRTP queues what one read brings in; a burst beyond this is dropped.
+    jitter.max_packets = kMaxQueuedPackets;
     rtp_session_set_jitter_buffer_params(created, &jitter);
     rtp_session_enable_jitter_buffer(created, FALSE);
     // No reception or sender reports ever leave a channel; BYE is sent on
@@ -66,6 +70,9 @@ bool CRtpChannel::Open(const std::string &address, int txPortValue, int rxPortVa
     // One byte more than accepted, so an oversize datagram shows as such
     // instead of arriving silently truncated.
     rtp_session_set_recv_buf_size(created, static_cast<int>(kMaxRtpDatagramBytes) + 1);
+    // Room in the kernel for a few video frames while the receive thread is
+    // not scheduled.
+    rtp_session_set_rtp_socket_recv_buffer_size(created, kSocketReceiveBufferBytes);
 
     const char *local = bindAddress.empty() ? "0.0.0.0" : bindAddress.c_str();
     if (rtp_session_set_local_addr(created, local, rxPort, rxPort + 1) < 0
