@@ -123,8 +123,11 @@ static GstStateChangeReturn gst_tideline_rtp_render_change_state(GstElement *ele
     }
     const GstStateChangeReturn result =
         GST_ELEMENT_CLASS(gst_tideline_rtp_render_parent_class)->change_state(element, transition);
-    if (result == GST_STATE_CHANGE_FAILURE)
+    if (result == GST_STATE_CHANGE_FAILURE) {
+        if (transition == GST_STATE_CHANGE_READY_TO_PAUSED)
+            self->filter->Stop(); // the element stays in READY: no channel stays open
         return result;
+    }
     if (transition == GST_STATE_CHANGE_PLAYING_TO_PAUSED) {
         self->filter->Pause();
     } else if (transition == GST_STATE_CHANGE_PAUSED_TO_READY) {
@@ -211,6 +214,7 @@ static void gst_tideline_rtp_render_init(GstTidelineRtpRender *self)
         GstPad *pad = gst_pad_new_from_static_template(templates[i], templates[i]->name_template);
         gst_pad_set_chain_function(pad, gst_tideline_rtp_render_chain);
         gst_pad_set_event_function(pad, gst_tideline_rtp_render_event);
+        GST_PAD_SET_ACCEPT_TEMPLATE(pad);
         gst_element_add_pad(GST_ELEMENT(self), pad);
         self->pads[i] = pad;
     }
