@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <chrono>
 
 using kestrel::filters::CRtpSourceFilter;
@@ -46,7 +47,8 @@ struct PadStream {
     GstPad *pad = nullptr;
     CRtpSourceStream *stream = nullptr;
     GstBufferPool *pool = nullptr;
-    bool started = false; // stream-start, caps and segment sent, receiver on
+    bool started = false; // stream-start, caps and segment sent
+    std::atomic<bool> endOfStream{false}; // the application asked to end the stream
 };
 
 } // namespace
@@ -171,7 +173,10 @@ static void gst_tideline_rtp_src_loop(GstPad *pad)
     auto *self = GST_TIDELINE_RTP_SRC(gst_pad_get_parent_element(pad));
     PadStream &padStream = PadStreamOf(self, pad);
     GstFlowReturn flow = GST_FLOW_OK;
-    if (!padStream.started && !StartStreaming(self, padStream)) {
+    if (padStream.endOfStream) {
+        gst_pad_push_event(pad, gst_event_new_eos());
+        flow = GST_FLOW_EOS;
+    } else if (!padStream.started && !StartStreaming(self, padStream)) {
         flow = GST_FLOW_ERROR;
     } else if (padStream.stream->WaitForSample(kSampleWait)) {
         GstBuffer *buffer = nullptr;
@@ -215,6 +220,7 @@ static gboolean gst_tideline_rtp_src_activate_mode(GstPad *pad, GstObject *paren
         if (!gst_pad_is_linked(pad))
             return TRUE;
         padStream.started = false;
+        padStream.endOfStream = false;
         // The receiver starts here rather than in the task, so the port is
         // listening by the time the state change returns.
         padStream.stream->OnThreadCreate(self->filter->GetPort(), self->filter->BindAddress());
@@ -249,6 +255,21 @@ static gboolean gst_tideline_rtp_src_query(GstPad *pad, GstObject *parent, GstQu
         return TRUE;
     }
     return gst_pad_query_default(pad, parent, query);
+}
+
+// An EOS sent to the element (gst-launch-1.0 -e, an application ending a
+// recording) ends each stream from its own task, after any sample in flight.
+static gboolean gst_tideline_rtp_src_send_event(GstElement *element, GstEvent *event)
+{
+    if (GST_EVENT_TYPE(event) != GST_EVENT_EOS)
+        return GST_ELEMENT_CLASS(gst_tideline_rtp_src_parent_class)->send_event(element, event);
+    auto *self = GST_TIDELINE_RTP_SRC(element);
+    for (PadStream &padStream : *self->pads) {
+        padStream.endOfStream = true;
+        padStream.stream->Unblock();
+    }
+    gst_event_unref(event);
+    return TRUE;
 }
 
 static GstStateChangeReturn gst_tideline_rtp_src_change_state(GstElement *element, GstStateChange transition)
@@ -343,6 +364,7 @@ static void gst_tideline_rtp_src_class_init(GstTidelineRtpSrcClass *klass)
     objectClass->get_property = gst_tideline_rtp_src_get_property;
     objectClass->finalize = gst_tideline_rtp_src_finalize;
     elementClass->change_state = gst_tideline_rtp_src_change_state;
+    elementClass->send_event = gst_tideline_rtp_src_send_event;
 
     const auto flags = static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS);
     g_object_class_install_property(

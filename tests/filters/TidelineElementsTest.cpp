@@ -296,3 +296,17 @@ TEST_F(TidelineElements, StoppingAnIdleSourceIsPromptAndFreesItsPorts)
     UdpProbe audioPort("127.1.3.10", 6058);
     EXPECT_TRUE(videoPort.IsBound() && audioPort.IsBound());
 }
+
+TEST_F(TidelineElements, EndOfStreamSentToTheSourceReachesTheBus)
+{
+    ScopedPipeline receiver("tidelinertpsrc name=src bind-address=127.1.3.11 "
+                            "src. ! avdec_h263 ! fakesink sync=false src. ! avdec_truespeech ! fakesink sync=false");
+    ASSERT_TRUE(receiver.SetState(GST_STATE_PLAYING));
+    ASSERT_TRUE(gst_element_send_event(receiver.Get(), gst_event_new_eos()));
+    GstRef<GstBus> bus(gst_element_get_bus(receiver.Get()));
+    GstMessage *message = gst_bus_timed_pop_filtered(
+        bus.get(), 5 * GST_SECOND, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+    ASSERT_TRUE(message);
+    EXPECT_EQ(GST_MESSAGE_TYPE(message), GST_MESSAGE_EOS);
+    gst_message_unref(message);
+}
