@@ -151,10 +151,13 @@ void CRtpChannel::Poll(int timeoutMs, int wakeFd)
 
 void CRtpChannel::DeliverReceived()
 {
-    // oRTP reads every waiting datagram of both sockets on the first call and
-    // hands back one queued packet per call.
+    // The first call reads every waiting datagram of both sockets; repeating
+    // the same user timestamp then only hands back the queued packets one by
+    // one. Reading again in between would let oRTP compare new packets with
+    // the ones just handed out and drop those with older timestamps.
+    const uint32_t readClock = ++receiveClock;
     bool delivered = false;
-    while (mblk_t *packet = rtp_session_recvm_with_ts(session, ++receiveClock)) {
+    while (mblk_t *packet = rtp_session_recvm_with_ts(session, readClock)) {
         delivered = true;
         if (msgdsize(packet) <= kMaxRtpDatagramBytes) {
             unsigned char *payload = nullptr;
@@ -165,9 +168,8 @@ void CRtpChannel::DeliverReceived()
         }
         freemsg(packet);
     }
-    // oRTP discards packets whose timestamp is older than the last one it
-    // handed out. The peer's timestamps carry no clock, so forget that history
-    // once the queue is drained: every later packet is delivered as it comes.
+    // The peer's timestamps carry no clock: forget the last one handed out,
+    // so the next read compares nothing and every packet is delivered.
     if (delivered)
         rtp_session_resync(session);
 }
