@@ -16,6 +16,18 @@ void CRtpRenderFilter::GetDestination(std::string &address, int &outPort) const
     outPort = port;
 }
 
+void CRtpRenderFilter::SetPeerAddress(const std::string &address)
+{
+    std::lock_guard lock(configLock);
+    peerAddress = address;
+}
+
+void CRtpRenderFilter::SetPort(int newPort)
+{
+    std::lock_guard lock(configLock);
+    port = newPort;
+}
+
 void CRtpRenderFilter::SetBindAddress(const std::string &address)
 {
     std::lock_guard lock(configLock);

@@ -41,6 +41,9 @@ public:
     // Stored now, used at the next pause from stopped.
     void SetDestination(const std::string &address, int port);
     void GetDestination(std::string &address, int &port) const;
+    // One half of the destination each, for the element's properties.
+    void SetPeerAddress(const std::string &address);
+    void SetPort(int port);
     // Local address the channels bind to; empty means every interface.
     void SetBindAddress(const std::string &address);
     std::string BindAddress() const;

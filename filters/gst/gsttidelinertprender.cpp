@@ -140,18 +140,16 @@ static GstStateChangeReturn gst_tideline_rtp_render_change_state(GstElement *ele
 static void gst_tideline_rtp_render_set_property(GObject *object, guint id, const GValue *value, GParamSpec *spec)
 {
     auto *self = GST_TIDELINE_RTP_RENDER(object);
-    std::string address;
-    int port = 0;
-    self->filter->GetDestination(address, port);
+    const char *text = G_VALUE_HOLDS_STRING(value) && g_value_get_string(value) ? g_value_get_string(value) : "";
     switch (id) {
     case PROP_ADDRESS:
-        self->filter->SetDestination(g_value_get_string(value) ? g_value_get_string(value) : "", port);
+        self->filter->SetPeerAddress(text);
         break;
     case PROP_PORT:
-        self->filter->SetDestination(address, g_value_get_int(value));
+        self->filter->SetPort(g_value_get_int(value));
         break;
     case PROP_BIND_ADDRESS:
-        self->filter->SetBindAddress(g_value_get_string(value) ? g_value_get_string(value) : "");
+        self->filter->SetBindAddress(text);
         break;
     default:
         G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
