@@ -137,7 +137,7 @@ static GstStateChangeReturn gst_tideline_rtp_render_change_state(GstElement *ele
     return result;
 }
 
-static void gst_tideline_rtp_render_set_property(GObject *object, guint id, const GValue *value, GParamSpec *spec)
+static void gst_tideline_rtp_render_set_property(GObject *object, guint id, const GValue *value, GParamSpec *pspec)
 {
     auto *self = GST_TIDELINE_RTP_RENDER(object);
     const char *text = G_VALUE_HOLDS_STRING(value) && g_value_get_string(value) ? g_value_get_string(value) : "";
@@ -152,11 +152,11 @@ static void gst_tideline_rtp_render_set_property(GObject *object, guint id, cons
         self->filter->SetBindAddress(text);
         break;
     default:
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
     }
 }
 
-static void gst_tideline_rtp_render_get_property(GObject *object, guint id, GValue *value, GParamSpec *spec)
+static void gst_tideline_rtp_render_get_property(GObject *object, guint id, GValue *value, GParamSpec *pspec)
 {
     auto *self = GST_TIDELINE_RTP_RENDER(object);
     std::string address;
@@ -173,7 +173,7 @@ static void gst_tideline_rtp_render_get_property(GObject *object, guint id, GVal
         g_value_set_string(value, self->filter->BindAddress().c_str());
         break;
     default:
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
     }
 }
 

@@ -284,7 +284,7 @@ static GstStateChangeReturn gst_tideline_rtp_src_change_state(GstElement *elemen
     return result;
 }
 
-static void gst_tideline_rtp_src_set_property(GObject *object, guint id, const GValue *value, GParamSpec *spec)
+static void gst_tideline_rtp_src_set_property(GObject *object, guint id, const GValue *value, GParamSpec *pspec)
 {
     auto *self = GST_TIDELINE_RTP_SRC(object);
     switch (id) {
@@ -295,11 +295,11 @@ static void gst_tideline_rtp_src_set_property(GObject *object, guint id, const G
         self->filter->SetBindAddress(g_value_get_string(value) ? g_value_get_string(value) : "");
         break;
     default:
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
     }
 }
 
-static void gst_tideline_rtp_src_get_property(GObject *object, guint id, GValue *value, GParamSpec *spec)
+static void gst_tideline_rtp_src_get_property(GObject *object, guint id, GValue *value, GParamSpec *pspec)
 {
     auto *self = GST_TIDELINE_RTP_SRC(object);
     switch (id) {
@@ -310,7 +310,7 @@ static void gst_tideline_rtp_src_get_property(GObject *object, guint id, GValue 
         g_value_set_string(value, self->filter->BindAddress().c_str());
         break;
     default:
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
     }
 }
 

@@ -42,11 +42,3 @@ TEST(RtpPacketiser, SlicesRebuildTheSampleInOrderWithTheMarkerOnlyOnTheLast)
         EXPECT_EQ(rebuilt, sample) << length;
     }
 }
-
-TEST(RtpPacketiser, ExactMultipleOfTheSliceSendsNoTrailingEmptyPacket)
-{
-    EXPECT_EQ(CRtpPacketiser::PacketCount(0), 1u);
-    EXPECT_EQ(CRtpPacketiser::PacketCount(1400), 1u);
-    EXPECT_EQ(CRtpPacketiser::PacketCount(2800), 2u);
-    EXPECT_EQ(CRtpPacketiser::PacketCount(3000), 3u);
-}
