@@ -14,10 +14,4 @@ void CRtpPacketiser::Slice(std::span<const uint8_t> sample, const SliceSink &sin
         sink(sample.subspan(fullSlices * kRtpSliceBytes, remainder), true);
 }
 
-std::size_t CRtpPacketiser::PacketCount(std::size_t length)
-{
-    const std::size_t fullSlices = length / kRtpSliceBytes;
-    return fullSlices + ((length % kRtpSliceBytes != 0 || fullSlices == 0) ? 1 : 0);
-}
-
 } // namespace kestrel::filters

@@ -20,8 +20,6 @@ public:
     using SliceSink = std::function<void(std::span<const uint8_t> slice, bool marker)>;
 
     static void Slice(std::span<const uint8_t> sample, const SliceSink &sink);
-    // Number of packets Slice produces for a sample of `length` bytes.
-    static std::size_t PacketCount(std::size_t length);
 };
 
 } // namespace kestrel::filters
