@@ -264,6 +264,10 @@ void MeasureLossThreshold(const Settings &settings)
     Receiver receiver;
     Sender sender;
     uint32_t sequence = 0;
+    // Let the source's streaming tasks start (caps, buffer pool) before
+    // counting, as they have long before a call's first frames.
+    sender.SendVideo(++sequence);
+    WaitFor([&] { return receiver.videoSamples.load() > 0; }, 3s);
     int threshold = 0;
     for (int rate : {250, 500, 1000, 2000, 4000, 8000, 16000}) {
         const uint64_t receivedBefore = receiver.videoSamples.load();
