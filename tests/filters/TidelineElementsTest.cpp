@@ -200,6 +200,7 @@ TEST_F(TidelineElements, RenderSendsEachBufferAsSlicedPacketsAndByeOnStop)
         ASSERT_TRUE(datagram);
         EXPECT_EQ(datagram->sourcePort, 6080);
         const auto header = ParseRtpHeader(datagram->bytes);
+        ASSERT_TRUE(header);
         EXPECT_EQ(header->payloadLength, expected[i]);
         EXPECT_EQ(header->marker, i == 2);
         EXPECT_EQ(header->timestamp, 1u);
