@@ -55,7 +55,6 @@ public:
     // Sends BYE on every open channel and closes it; waits for a sample being
     // sent to finish first.
     void Stop();
-    State CurrentState() const { return state.load(); }
     bool IsChannelOpen(StreamKind kind) const;
 
     // Sends one compressed sample of `kind` before returning.

@@ -41,7 +41,7 @@ public:
     // Stops the receiver and closes its session. Samples rebuilt before are
     // never delivered later.
     void OnThreadDestroy();
-    bool IsReceiving() const { return receiver.IsRunning(); }
+    bool IsReceiving() const { return receiver.IsOpen(); }
     int ListeningPort() const { return receiver.RxPort(); }
 
     // Waits up to `timeout` for a rebuilt sample (returns early on Unblock).
