@@ -8,12 +8,17 @@ function(kestrel_add_test name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   # gtest_discover_tests flattens property lists, so of several ENVIRONMENT
-  # entries only the first would arrive; the variables go through `cmake -E env` instead.
-  if(T_ENVIRONMENT)
-    set_target_properties(${name} PROPERTIES
-      CROSSCOMPILING_EMULATOR "${CMAKE_COMMAND};-E;env;${T_ENVIRONMENT}")
+  # entries only the first would arrive; the variables go through `cmake -E env`,
+  # which runs the test both for discovery and for each case.
+  set(test_environment QT_QPA_PLATFORM=offscreen ${T_ENVIRONMENT})
+  if(KESTREL_ASAN OR KESTREL_TSAN)
+    # GStreamer's out-of-process plugin scanner cannot load sanitized plugins.
+    list(APPEND test_environment GST_REGISTRY_FORK=no)
   endif()
-  gtest_discover_tests(${name}
-    DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
+  if(KESTREL_ASAN)
+    list(APPEND test_environment "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan.supp:print_suppressions=0")
+  endif()
+  set_target_properties(${name} PROPERTIES
+    CROSSCOMPILING_EMULATOR "${CMAKE_COMMAND};-E;env;${test_environment}")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
 endfunction()
