@@ -50,6 +50,15 @@ struct ConnectedPair {
     CBlockingSocket listener, client, accepted;
 };
 
+// A Receive of up to 4 bytes with no time limit, on another thread.
+std::future<int> ReceiveWithoutLimit(CBlockingSocket &socket)
+{
+    return std::async(std::launch::async, [&socket] {
+        char buffer[4];
+        return socket.Receive(buffer, sizeof buffer, -1);
+    });
+}
+
 } // namespace
 
 TEST(BlockingSocket, CloseOnEmptyOrClosedSocketIsHarmless)
@@ -112,10 +121,7 @@ TEST(BlockingSocket, TimeoutsCarryNoErrorAndTheShortMessage)
 TEST(BlockingSocket, UnlimitedWaitNeverTimesOut)
 {
     ConnectedPair pair("127.0.2.4");
-    auto receiving = std::async(std::launch::async, [&] {
-        char buffer[4];
-        return pair.accepted.Receive(buffer, sizeof buffer, -1);
-    });
+    auto receiving = ReceiveWithoutLimit(pair.accepted);
     EXPECT_EQ(receiving.wait_for(200ms), std::future_status::timeout);
     pair.client.Write("abcd", 4, -1);
     EXPECT_EQ(receiving.get(), 4);
@@ -173,10 +179,7 @@ TEST(BlockingSocket, CloseFromAnotherThreadInterruptsAcceptWithoutException)
 TEST(BlockingSocket, CloseFromAnotherThreadEndsABlockedReceive)
 {
     ConnectedPair pair("127.0.2.7");
-    auto receiving = std::async(std::launch::async, [&] {
-        char buffer[4];
-        return pair.client.Receive(buffer, sizeof buffer, -1);
-    });
+    auto receiving = ReceiveWithoutLimit(pair.client);
     EXPECT_EQ(receiving.wait_for(100ms), std::future_status::timeout);
     pair.client.Close();
     ASSERT_EQ(receiving.wait_for(2s), std::future_status::ready);
