@@ -1,6 +1,7 @@
 #include "overlaysettings/KestrelSettingDialog.h"
 
 #include "overlaysettings/HotKeyEdit.h"
+#include "overlaysettings/IntegerField.h"
 #include "platform/store/IProfileStore.h"
 #include "platform/ui/IMessageBox.h"
 
@@ -16,31 +17,12 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
-#include <charconv>
-
 namespace kestrel::overlaysettings {
 
 namespace {
 
 constexpr int kTransparencyMax = 100;
 constexpr int kTransparencyStep = 10;
-
-// Parses a whole decimal 32-bit integer, with optional sign and surrounding
-// blanks. Anything else, an empty text or a number beyond 32 bits included,
-// is not an integer.
-std::optional<std::int32_t> ParseInteger(const QString &text)
-{
-    const QByteArray bytes = text.trimmed().toLatin1();
-    const char *begin = bytes.constData();
-    const char *end = begin + bytes.size();
-    if (begin != end && *begin == '+')
-        ++begin;
-    std::int32_t value = 0;
-    const auto [stop, error] = std::from_chars(begin, end, value);
-    if (begin == end || error != std::errc() || stop != end)
-        return std::nullopt;
-    return value;
-}
 
 QString Percent(int value)
 {
@@ -172,7 +154,7 @@ void KestrelSettingDialog::OnPositionChanged(int index)
 
 bool KestrelSettingDialog::TransferInteger(QLineEdit *edit, std::int32_t &member)
 {
-    const auto value = ParseInteger(edit->text());
+    const auto value = ParseIntegerField(edit->text());
     if (!value) {
         messages_.Show(tr("Please enter an integer.").toStdString(), "Kestrel", platform::MessageIcon::Exclamation);
         edit->setFocus(Qt::OtherFocusReason);
