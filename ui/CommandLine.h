@@ -1,0 +1,32 @@
+#pragma once
+
+#include "call/document/CorvidDoc.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestrel::ui {
+
+// kestrel [--bind ADDRESS] [--auto-answer yes|no] [ADDRESS]
+struct CommandLine {
+    std::string bindAddress = "0.0.0.0";
+    call::AutoAnswer autoAnswer = call::AutoAnswer::Ask;
+    std::optional<std::string> dialAddress; // called at start, as a recent-list entry would be
+    bool showHelp = false;
+    bool showVersion = false;
+};
+
+struct CommandLineResult {
+    std::optional<CommandLine> line;
+    std::string error; // when `line` is empty: what was wrong, for standard error
+};
+
+// Parses the arguments after the program name. Read before any window
+// exists, so --help and --version work without a display.
+CommandLineResult ParseCommandLine(const std::vector<std::string> &arguments);
+
+std::string UsageText();
+std::string VersionText();
+
+} // namespace kestrel::ui

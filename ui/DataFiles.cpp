@@ -1,0 +1,25 @@
+#include "ui/DataFiles.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+namespace kestrel::ui {
+
+QString DataDirectoryFor(const QString &executablePath, const QString &buildDir, const QString &buildDataDir)
+{
+    const QString executableDir = QFileInfo(executablePath).canonicalPath();
+    const QString buildRoot = QFileInfo(buildDir).canonicalFilePath();
+    if (!buildRoot.isEmpty() && (executableDir == buildRoot || executableDir.startsWith(buildRoot + QLatin1Char('/'))))
+        return buildDataDir;
+    // <prefix>/bin/kestrel -> <prefix>/share/kestrel
+    return QDir(executableDir).absoluteFilePath(QStringLiteral("../share/kestrel"));
+}
+
+QString DataDirectory()
+{
+    return DataDirectoryFor(QCoreApplication::applicationFilePath(), QStringLiteral(KESTREL_BINARY_DIR),
+                            QStringLiteral(KESTREL_BUILD_DATA_DIR));
+}
+
+} // namespace kestrel::ui

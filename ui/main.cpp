@@ -1,0 +1,26 @@
+// kestrel: video and voice calls between two computers.
+#include "ui/CommandLine.h"
+#include "ui/KestrelApp.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+int main(int argc, char **argv)
+{
+    using namespace kestrel::ui;
+    const CommandLineResult parsed = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (!parsed.line) {
+        std::fprintf(stderr, "kestrel: %s\n%s", parsed.error.c_str(), UsageText().c_str());
+        return 2;
+    }
+    if (parsed.line->showHelp) {
+        std::fputs(UsageText().c_str(), stdout);
+        return 0;
+    }
+    if (parsed.line->showVersion) {
+        std::fputs(VersionText().c_str(), stdout);
+        return 0;
+    }
+    return RunKestrel(argc, argv, *parsed.line);
+}
