@@ -165,19 +165,6 @@ TEST_F(OptionsTest, MediaMaskHasOneBitPerEnabledPageAndNeverNone)
     EXPECT_TRUE(AudioEnable()->isChecked());
 }
 
-TEST_F(OptionsTest, MediaMaskSetFromTheListenerShowsWhenTheAudioPageIsShownNext)
-{
-    ConfirmEnables(false, false);
-    Open();
-    Visit(2);
-    EXPECT_FALSE(AudioEnable()->isChecked());
-    Visit(0);
-    std::thread listener([this] { EXPECT_EQ(sheet.GetMediaMask(), 2); });
-    listener.join();
-    Visit(2);
-    EXPECT_TRUE(AudioEnable()->isChecked());
-}
-
 TEST_F(OptionsTest, MediaMaskIsSafeToTakeOnTheListenerWhileTheSheetIsUsed)
 {
     std::atomic<bool> stop{false};

@@ -62,21 +62,6 @@ TEST(VideoPage, SizeRadiosSetTheSizeOnOkOnly)
     EXPECT_EQ(page.Height(), 144);
 }
 
-TEST(VideoPage, EnableBoxReachesTheMemberOnOkAndComesBackAtTheNextOpening)
-{
-    CVideoDlg page;
-    page.OnInitDialog();
-    auto *enable = Control<QCheckBox>(page, "1013");
-    enable->setChecked(false);
-    EXPECT_TRUE(page.Enable());
-    page.OnOK();
-    EXPECT_FALSE(page.Enable());
-    enable->setChecked(true); // an edit abandoned by Cancel
-    page.OnCancel();
-    page.OnInitDialog();
-    EXPECT_FALSE(enable->isChecked());
-}
-
 TEST(AudioPage, StartsEnabledWithTheLevelSliderReadyButIdle)
 {
     CAudioDlg page;
