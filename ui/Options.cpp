@@ -54,8 +54,6 @@ COptions::COptions(platform::IProfileStore &store, platform::IMessageBox &messag
     connect(tabs_, &QTabWidget::currentChanged, this, &COptions::OnCurrentChanged);
 }
 
-COptions::~COptions() = default;
-
 void COptions::ShowModal()
 {
     exec();

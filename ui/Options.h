@@ -40,7 +40,6 @@ class COptions : public QDialog, public call::IOptionsSheet, public media::ICapt
     Q_OBJECT
 public:
     COptions(platform::IProfileStore &store, platform::IMessageBox &messages, QWidget *parent = nullptr);
-    ~COptions() override;
 
     // call::IOptionsSheet
     void ShowModal() override;
