@@ -60,7 +60,12 @@ GstElement *WrapCaptureElement(GstElement *source, DeviceCategory category, cons
     g_object_set(format, "caps", caps.get(), nullptr);
     gst_bin_add_many(GST_BIN(bin), held.get(), convert, adapt, format, nullptr);
     GstRef<GstPad> target(gst_element_get_static_pad(format, "src"));
-    GstPad *capture = gst_ghost_pad_new(kCapturePadName, target.get());
+    // From an always template, so the pad says what it is like a device's own.
+    static GstStaticPadTemplate captureTemplate =
+        GST_STATIC_PAD_TEMPLATE("Capture", GST_PAD_SRC, GST_PAD_ALWAYS, GST_STATIC_CAPS_ANY);
+    GstPadTemplate *templ = gst_static_pad_template_get(&captureTemplate);
+    GstPad *capture = gst_ghost_pad_new_from_template(kCapturePadName, target.get(), templ);
+    gst_object_unref(templ);
     if (!gst_element_link_many(held.get(), convert, adapt, format, nullptr) || !capture ||
         !gst_element_add_pad(bin, capture)) {
         if (capture && !GST_OBJECT_PARENT(capture))
