@@ -72,7 +72,45 @@ GstElement *MakeTwoPadSource()
     return bin;
 }
 
+// A stand-in for "Smart Tee": "Input" to "Capture" and "Preview", either
+// of which may stay unlinked.
+GstElement *MakeSmartTee()
+{
+    GstElement *bin = gst_bin_new("Smart Tee");
+    GstElement *tee = gst_element_factory_make("tee", nullptr);
+    g_object_set(tee, "allow-not-linked", TRUE, nullptr);
+    gst_bin_add(GST_BIN(bin), tee);
+    GstRef<GstPad> input(gst_element_get_static_pad(tee, "sink"));
+    gst_element_add_pad(bin, gst_ghost_pad_new("Input", input.get()));
+    for (const char *name : {"Capture", "Preview"}) {
+        GstRef<GstPad> branch(gst_element_request_pad_simple(tee, "src_%u"));
+        gst_element_add_pad(bin, gst_ghost_pad_new(name, branch.get()));
+    }
+    return bin;
+}
+
 } // namespace
+
+TEST_F(CaptureGraph, APreviewThroughATeeLinkedByNameRunsWithTheTeesCaptureLeftOpen)
+{
+    GstElement *camera = AddCamera();
+    GstElement *tee = MakeSmartTee();
+    ASSERT_EQ(graph.AddFilter(tee), result::Ok);
+    GstElement *renderer = AddRenderer();
+    SetCaptureSize(camera, 176, 144);
+    ASSERT_EQ(graph.ConnectPins(camera, "Capture", tee, "Input"), result::Ok);
+    ASSERT_EQ(graph.ConnectPins(tee, "Preview", renderer, "Input"), result::Ok);
+    EXPECT_FALSE(Linked(tee, "Capture"));
+
+    ASSERT_TRUE(Succeeded(graph.Run()));
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            guint64 shown = 0;
+            g_object_get(renderer, "frames-shown", &shown, nullptr);
+            return shown > 0;
+        },
+        10s));
+}
 
 TEST_F(CaptureGraph, CaptureStreamGoesStraightToTheSinkAndRuns)
 {

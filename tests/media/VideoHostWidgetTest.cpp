@@ -154,3 +154,30 @@ TEST_F(VideoHost, AWidgetDestroyedWhileFramesArriveIsNeverTouchedAgain)
     Push(0xABCDEF);
     EXPECT_TRUE(Shows(32, 32, 0xABCDEF));
 }
+
+TEST_F(VideoHost, AttachingAndDetachingWhileFramesStreamNeverLosesTheWidget)
+{
+    CMediaGraph streaming;
+    ASSERT_TRUE(streaming.Create());
+    GstRef<GstElement> camera = ParseElement("videotestsrc is-live=false");
+    GstRef<GstElement> format = ParseElement("capsfilter caps=video/x-raw,format=BGRx,width=32,height=32");
+    GstElement *cameraElement = camera.get();
+    GstElement *formatElement = format.get();
+    ASSERT_EQ(streaming.AddFilter(camera.release()), result::Ok);
+    ASSERT_EQ(streaming.AddFilter(format.release()), result::Ok);
+    GstRef<GstElement> fast;
+    streaming.AddRegisteredFilter(kTestRendererName, fast);
+    ASSERT_NE(fast, nullptr);
+    ASSERT_TRUE(gst_element_link(cameraElement, formatElement));
+    ASSERT_EQ(streaming.ConnectPins(formatElement, "src", fast.get(), "Input"), result::Ok);
+    ASSERT_TRUE(Succeeded(streaming.Run()));
+
+    for (int round = 0; round < 50; ++round) {
+        CVideoHostWidget transient;
+        transient.AttachRenderer(fast.get());
+        ASSERT_TRUE(WaitForQt([&] { return transient.FramesTaken() > 0; }, 10s));
+        if (round % 2)
+            transient.AttachRenderer(nullptr); // else the destructor detaches
+    }
+    streaming.Stop();
+}
