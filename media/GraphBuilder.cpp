@@ -1,0 +1,308 @@
+#include "media/GraphBuilder.h"
+
+#include "media/CaptureFilter.h"
+#include "tideline/rtpconfig.h"
+
+namespace kestrel::media {
+
+using namespace filter_names;
+
+namespace {
+
+constexpr int kCallWidth = 176;
+constexpr int kCallHeight = 144;
+
+// Sets a string property when the element has it.
+void SetIfPresent(GstElement *element, const char *property, const std::string &value)
+{
+    if (element && g_object_class_find_property(G_OBJECT_GET_CLASS(element), property))
+        g_object_set(element, property, value.c_str(), nullptr);
+}
+
+GstRef<GstPad> StaticPad(GstElement *element, const char *name)
+{
+    return GstRef<GstPad>(element ? gst_element_get_static_pad(element, name) : nullptr);
+}
+
+// The first source pad of `element`, which decoders name as they like.
+GstRef<GstPad> FirstSourcePad(GstElement *element)
+{
+    GstRef<GstPad> found;
+    if (!element)
+        return found;
+    GstIterator *pads = gst_element_iterate_src_pads(element);
+    GValue item = G_VALUE_INIT;
+    if (gst_iterator_next(pads, &item) == GST_ITERATOR_OK) {
+        found.reset(GST_PAD(g_value_dup_object(&item)));
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(pads);
+    return found;
+}
+
+} // namespace
+
+void FilterSlots::ReleaseCaptureSide()
+{
+    videoCapture.reset();
+    audioCapture.reset();
+    videoEncoder.reset();
+    audioEncoder.reset();
+    captureSink.reset();
+    tee.reset();
+}
+
+void FilterSlots::ReleaseRenderSide()
+{
+    rtpSource.reset();
+    videoDecoder.reset();
+    audioDecoder.reset();
+    remoteRenderer.reset();
+}
+
+CGraphBuilder::CGraphBuilder(Parts builderParts) : parts(std::move(builderParts)) {}
+
+CGraphBuilder::~CGraphBuilder()
+{
+    DetachVideoWindow();
+    captureGraph.ClearGraph();
+    renderGraph.ClearGraph();
+    slots.ReleaseCaptureSide();
+    slots.ReleaseRenderSide();
+    renderGraph.Release();
+    captureGraph.Release();
+}
+
+CGraphBuilder::Creation CGraphBuilder::Create()
+{
+    if (!captureGraph.Create())
+        return Creation::CaptureGraphFailed;
+    if (!renderGraph.Create())
+        return Creation::RenderGraphFailed;
+    return Creation::Created;
+}
+
+bool CGraphBuilder::IsCaptureRunning()
+{
+    CMediaGraph::State state = CMediaGraph::State::Stopped;
+    captureGraph.GetState(std::chrono::milliseconds(0), state);
+    return state == CMediaGraph::State::Running;
+}
+
+void CGraphBuilder::ClearCaptureGraph()
+{
+    captureGraph.Stop();
+    captureGraph.ClearGraph();
+    slots.ReleaseCaptureSide();
+}
+
+void CGraphBuilder::ClearRenderGraph()
+{
+    renderGraph.Stop();
+    renderGraph.ClearGraph();
+    slots.ReleaseRenderSide();
+}
+
+bool CGraphBuilder::AddVideoCapture()
+{
+    if (slots.videoCapture)
+        return true;
+    if (!chosenCamera)
+        chosenCamera = FirstDevice(parts.devices, DeviceCategory::Video);
+    if (!chosenCamera)
+        return false;
+    GstElement *filter = CreateCaptureFilter(*chosenCamera);
+    if (!filter)
+        return false;
+    slots.videoCapture = platform::RefObject(filter);
+    captureGraph.AddFilter(filter);
+    return true;
+}
+
+bool CGraphBuilder::AddAudioCapture()
+{
+    if (slots.audioCapture)
+        return true;
+    if (!chosenMicrophone)
+        chosenMicrophone = FirstDevice(parts.devices, DeviceCategory::Audio);
+    if (!chosenMicrophone)
+        return false;
+    GstElement *filter = CreateCaptureFilter(*chosenMicrophone);
+    if (!filter)
+        return false;
+    slots.audioCapture = platform::RefObject(filter);
+    captureGraph.AddFilter(filter);
+    return true;
+}
+
+void CGraphBuilder::RemoveDefaultRenderer(CMediaGraph &graph)
+{
+    if (auto renderer = graph.FindFilterByName(kVideoRenderer))
+        graph.RemoveFilter(renderer.get());
+}
+
+bool CGraphBuilder::StartPreview()
+{
+    if (!AddVideoCapture())
+        return false;
+    int width = kCallWidth;
+    int height = kCallHeight;
+    parts.pages.GetVideoSize(width, height);
+    SetCaptureSize(slots.videoCapture.get(), width, height);
+    captureGraph.FillRegisteredFilter(kOverlayRenderer, slots.captureSink);
+    if (!slots.captureSink) {
+        ClearCaptureGraph(); // nothing could show the picture
+        return false;
+    }
+    if (Failed(captureGraph.RenderStream(PinCategory::Preview, StreamType::Video, slots.videoCapture.get(), nullptr,
+                                         slots.captureSink.get()))) {
+        // No preview pad: the Smart Tee's preview output feeds the renderer
+        // and its capture output stays open. The pads are linked by name:
+        // intelligent connect would link the camera to the renderer directly.
+        captureGraph.AddRegisteredFilter(kSmartTee, slots.tee);
+        const bool linked =
+            slots.tee ? Succeeded(captureGraph.ConnectPins(slots.videoCapture.get(), "Capture", slots.tee.get(), "Input")) &&
+                            Succeeded(captureGraph.ConnectPins(slots.tee.get(), "Preview", slots.captureSink.get(), "Input"))
+                      : Succeeded(captureGraph.RenderStream(PinCategory::Capture, StreamType::Video,
+                                                            slots.videoCapture.get(), nullptr, slots.captureSink.get()));
+        if (!linked) {
+            ClearCaptureGraph();
+            return false;
+        }
+        RemoveDefaultRenderer(captureGraph);
+    }
+    AttachVideoWindow(call::GraphKind::Capture);
+    if (Failed(captureGraph.Run())) {
+        StopPreview();
+        return false;
+    }
+    return true;
+}
+
+void CGraphBuilder::StopPreview()
+{
+    ClearCaptureGraph();
+}
+
+bool CGraphBuilder::StartCallMedia(const std::string &peerAddress, int peerMask)
+{
+    ClearCaptureGraph();
+    ClearRenderGraph();
+    statistics.Reset();
+
+    if (peerMask == 1 || peerMask == 3)
+        BuildVideoReceiveChain();
+    if (peerMask == 2 || peerMask == 3)
+        BuildAudioReceiveChain();
+    SetIfPresent(slots.rtpSource.get(), "peer-address", peerAddress); // media from the peer of the call only
+    AttachVideoWindow(call::GraphKind::Render);
+    renderGraph.Run();
+
+    if (parts.pages.VideoEnabled()) {
+        if (!AddVideoCapture())
+            return false; // nothing is sent; the received media go on
+        parts.pages.SetVideoSize(kCallWidth, kCallHeight); // a call always sends QCIF
+        SetCaptureSize(slots.videoCapture.get(), kCallWidth, kCallHeight);
+        if (parts.updateViews)
+            parts.updateViews();
+        captureGraph.FillRegisteredFilter(kVideoEncoder, slots.videoEncoder);
+        captureGraph.FillRegisteredFilter(kRtpRender, slots.captureSink);
+        captureGraph.RenderStream(PinCategory::Capture, StreamType::Video, slots.videoCapture.get(),
+                                  slots.videoEncoder.get(), slots.captureSink.get());
+        RemoveDefaultRenderer(captureGraph);
+    }
+    if (parts.pages.AudioEnabled()) {
+        if (!AddAudioCapture()) {
+            ClearCaptureGraph();
+            return false;
+        }
+        SuggestAudioBuffer(slots.audioCapture.get());
+        captureGraph.FillRegisteredFilter(kAudioEncoder, slots.audioEncoder);
+        captureGraph.FillRegisteredFilter(kRtpRender, slots.captureSink);
+        captureGraph.RenderPin(slots.audioCapture.get(), "Capture");
+    }
+    if (!slots.captureSink)
+        return true; // nothing to send (the pages changed since the mask was given)
+    tideline_rtp_render_config_set_destination(slots.captureSink.get(), peerAddress.c_str(), kMediaPort);
+    SetIfPresent(slots.captureSink.get(), "bind-address", parts.bindAddress);
+    statistics.WatchSender(StaticPad(slots.captureSink.get(), "Video Transport").get(),
+                           StaticPad(slots.captureSink.get(), "Audio Transport").get());
+    captureGraph.Run();
+    return true;
+}
+
+void CGraphBuilder::BuildVideoReceiveChain()
+{
+    renderGraph.FillRegisteredFilter(kRtpSource, slots.rtpSource);
+    renderGraph.FillRegisteredFilter(kVideoDecoder, slots.videoDecoder);
+    renderGraph.FillRegisteredFilter(kOverlayRenderer, slots.remoteRenderer);
+    renderGraph.RenderPin(slots.rtpSource.get(), "Video Transport");
+    ConfigureSource();
+    statistics.WatchRenderer(slots.remoteRenderer.get());
+}
+
+void CGraphBuilder::BuildAudioReceiveChain()
+{
+    renderGraph.FillRegisteredFilter(kRtpSource, slots.rtpSource);
+    renderGraph.FillRegisteredFilter(kAudioDecoder, slots.audioDecoder);
+    renderGraph.RenderPin(slots.rtpSource.get(), "Audio Transport");
+    ConfigureSource();
+    statistics.WatchDecodedAudio(FirstSourcePad(slots.audioDecoder.get()).get());
+}
+
+void CGraphBuilder::ConfigureSource()
+{
+    if (!slots.rtpSource)
+        return;
+    tideline_rtp_source_config_set_port(slots.rtpSource.get(), kMediaPort);
+    SetIfPresent(slots.rtpSource.get(), "bind-address", parts.bindAddress);
+}
+
+void CGraphBuilder::StopMedia()
+{
+    ClearCaptureGraph();
+    ClearRenderGraph();
+    AttachVideoWindow(call::GraphKind::Capture); // the empty capture graph: the control shows no video
+}
+
+void CGraphBuilder::StopGraphs()
+{
+    captureGraph.Stop();
+    renderGraph.Stop();
+}
+
+void CGraphBuilder::AttachVideoWindow(call::GraphKind graph)
+{
+    DetachVideoWindow();
+    videoWindow = QueryVideoWindow(graph == call::GraphKind::Capture ? static_cast<CMediaGraph &>(captureGraph)
+                                                                     : renderGraph);
+    if (!videoWindow)
+        return;
+    videoWindow->SetOwner(&parts.videoHost);
+    videoWindow->SetWindowPosition(0, 0, 0, 0); // the whole of the host
+    videoWindow->SetVisible(true);
+}
+
+void CGraphBuilder::DetachVideoWindow()
+{
+    if (!videoWindow)
+        return;
+    videoWindow->SetVisible(false);
+    videoWindow->SetOwner(nullptr);
+    videoWindow.reset();
+}
+
+void CGraphBuilder::ShowEncoderSettings()
+{
+    auto encoder = captureGraph.FindFilterByName(kVideoEncoder);
+    if (encoder && parts.showPages)
+        parts.showPages(encoder.get(), "Encoder", 1);
+}
+
+void CGraphBuilder::GetCaptureSize(int &width, int &height)
+{
+    parts.pages.GetVideoSize(width, height);
+}
+
+} // namespace kestrel::media
