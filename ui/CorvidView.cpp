@@ -143,11 +143,18 @@ void CCorvidView::OnInitialUpdate()
         hooks_.directGraphEvents();
     LayoutPanel();
 
-    playButton_->setToolTip(LoadString(IDS_TIP_PLAY));
-    optionsButton_->setToolTip(LoadString(IDS_TIP_OPTIONS));
-    newCallButton_->setToolTip(LoadString(IDS_TIP_NEW_CALL));
-    endCallButton_->setToolTip(LoadString(IDS_TIP_END_CALL));
-    callHistory_->setToolTip(LoadString(IDS_TIP_CALL_HISTORY));
+    const struct {
+        QWidget *control;
+        int tip;
+    } tips[] = {{playButton_, IDS_TIP_PLAY},
+                {optionsButton_, IDS_TIP_OPTIONS},
+                {newCallButton_, IDS_TIP_NEW_CALL},
+                {endCallButton_, IDS_TIP_END_CALL},
+                {callHistory_, IDS_TIP_CALL_HISTORY}};
+    for (const auto &[control, tip] : tips) {
+        control->setToolTip(LoadString(tip));
+        control->setAccessibleName(LoadString(tip)); // the buttons carry no text of their own
+    }
     // Ready for an address to be typed; a focused panel button would look hot.
     callHistory_->setFocus(Qt::OtherFocusReason);
 }
