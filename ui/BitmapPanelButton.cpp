@@ -73,6 +73,27 @@ QSize CBitmapPanelButton::sizeHint() const
     return normalBitmap_.isNull() ? QSize(16, 16) : normalBitmap_.deviceIndependentSize().toSize();
 }
 
+bool CBitmapPanelButton::event(QEvent *event)
+{
+    // A disabled QAbstractButton swallows pointer input. A disabled panel
+    // button lets it through to the view, as any disabled control does, so
+    // that a press on it can still end on another button.
+    if (!isEnabled()) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::ContextMenu:
+        case QEvent::Wheel:
+            return QWidget::event(event);
+        default:
+            break;
+        }
+    }
+    return QAbstractButton::event(event);
+}
+
 void CBitmapPanelButton::paintEvent(QPaintEvent *)
 {
     const Bitmap chosen = ChosenBitmap();

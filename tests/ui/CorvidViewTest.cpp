@@ -310,6 +310,15 @@ TEST_F(CorvidViewTest, PressOnOneButtonReleasedOnAnotherSendsOnlyTheOther)
     EXPECT_EQ(Ids(*commands), std::vector<int>{call::ID_END_CALL});
 }
 
+TEST_F(CorvidViewTest, PressOnADisabledButtonCanEndOnAnother)
+{
+    view->EnableButton(call::ID_NEW_CALL, false);
+    PressAt(Button(call::ID_NEW_CALL), {40, 15});
+    MoveTo(Button(call::ID_END_CALL), {40, 15});
+    ReleaseAt(Button(call::ID_END_CALL), {40, 15});
+    EXPECT_EQ(Ids(*commands), std::vector<int>{call::ID_END_CALL});
+}
+
 TEST_F(CorvidViewTest, PressElsewhereDraggedAcrossAButtonAndReleasedOutsideSendsNothing)
 {
     CBitmapPanelButton *endCall = Button(call::ID_END_CALL);
