@@ -29,16 +29,17 @@ bool CBitmapPanelButton::LoadButtonBitmaps(std::uint16_t normal, std::uint16_t p
     disabledBitmap_ = QPixmap();
     updateGeometry();
 
-    const std::pair<std::uint16_t, QPixmap *> loads[] = {
-        {normal, &normalBitmap_}, {pressed, &pressedBitmap_}, {hot, &hotBitmap_}, {disabled, &disabledBitmap_}};
-    bool first = true;
-    for (const auto &[id, bitmap] : loads) {
-        if (id != 0 || first) {
-            *bitmap = loader_ ? loader_(id) : QPixmap();
-            if (bitmap->isNull())
-                return false;
-        }
-        first = false;
+    const auto load = [this](std::uint16_t id, QPixmap &bitmap) {
+        bitmap = loader_ ? loader_(id) : QPixmap();
+        return !bitmap.isNull();
+    };
+    if (!load(normal, normalBitmap_))
+        return false;
+    const std::pair<std::uint16_t, QPixmap *> optional[] = {
+        {pressed, &pressedBitmap_}, {hot, &hotBitmap_}, {disabled, &disabledBitmap_}};
+    for (const auto &[id, bitmap] : optional) {
+        if (id != 0 && !load(id, *bitmap))
+            return false;
     }
     return true;
 }
