@@ -33,6 +33,10 @@ CommandLineResult ParseCommandLine(const std::vector<std::string> &arguments)
             line.showHelp = true;
         } else if (argument == "--version") {
             line.showVersion = true;
+        } else if (argument == "--test-devices") {
+            line.testDevices = true;
+        } else if (argument == "--stats") {
+            line.printStatistics = true;
         } else if (isBind) {
             auto address = value("--bind");
             if (!address || !IsDottedAddress(*address))
@@ -59,13 +63,17 @@ CommandLineResult ParseCommandLine(const std::vector<std::string> &arguments)
 
 std::string UsageText()
 {
-    return "Usage: kestrel [--bind ADDRESS] [--auto-answer yes|no] [ADDRESS]\n"
+    return "Usage: kestrel [--bind ADDRESS] [--auto-answer yes|no] [--test-devices] [--stats] [ADDRESS]\n"
            "Video and voice calls between two computers.\n"
            "\n"
            "  ADDRESS                 call this computer (dotted address or host name) at start\n"
            "  --bind ADDRESS          the local IPv4 address to listen, call and send media on\n"
            "                          (default: every local address)\n"
            "  --auto-answer yes|no    answer incoming calls without asking\n"
+           "  --test-devices          add the built-in test camera and test microphone\n"
+           "                          (also KESTREL_TEST_DEVICES=1)\n"
+           "  --stats                 print the current call's media counts every second:\n"
+           "                          stats video-out=N video-in=N audio-out=N audio-in=N\n"
            "  --help                  show this help and exit\n"
            "  --version               show the version and exit\n"
            "\n"

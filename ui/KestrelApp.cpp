@@ -7,6 +7,11 @@
 #include "platform/store/FileProfileStore.h"
 #include "platform/ui/QtMessageBox.h"
 #include "platform/ui/Translation.h"
+#include "media/DeviceList.h"
+#include "media/GraphBuilder.h"
+#include "media/PluginLocator.h"
+#include "media/qt/FilterPages.h"
+#include "media/qt/VideoHostWidget.h"
 #include "ui/CorvidView.h"
 #include "ui/DataFiles.h"
 #include "ui/MainFrame.h"
@@ -23,6 +28,10 @@
 #include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QTranslator>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <cstdio>
 
 #include <gst/gst.h>
 
@@ -66,30 +75,14 @@ bool AnotherCopyRuns()
     return windows && FindRunningInstance(*windows).has_value();
 }
 
-// Until the media graphs are built: no preview, no media, the pages' capture size.
-class NoMediaSeam final : public call::IMediaSeam {
-public:
-    explicit NoMediaSeam(media::ICapturePages &pages) : pages(pages) {}
-    bool IsCaptureRunning() override { return false; }
-    bool StartPreview() override { return false; }
-    void StopPreview() override {}
-    bool StartCallMedia(const std::string &, int) override { return false; }
-    void StopMedia() override {}
-    void StopGraphs() override {}
-    void AttachVideoWindow(call::GraphKind) override {}
-    void DetachVideoWindow() override {}
-    void ShowEncoderSettings() override {}
-    void GetCaptureSize(int &width, int &height) override { pages.GetVideoSize(width, height); }
-
-private:
-    media::ICapturePages &pages;
-};
-
 } // namespace
 
 int RunKestrel(int &argc, char **argv, const CommandLine &line)
 {
+    if (line.testDevices)
+        qputenv("KESTREL_TEST_DEVICES", "1"); // read by the test devices' provider
     gst_init(&argc, &argv);
+    media::ScanOwnPlugins();
     QApplication app(argc, argv);
     // The program ends when its main window closes, not when the splash does.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -103,7 +96,7 @@ int RunKestrel(int &argc, char **argv, const CommandLine &line)
     if (AnotherCopyRuns())
         return 0;
     {
-        CSplashDlg splash(LoadBitmap(178));
+        CSplashDlg splash(LoadBitmap(IDB_SPLASH));
         splash.exec();
     }
 
@@ -112,21 +105,56 @@ int RunKestrel(int &argc, char **argv, const CommandLine &line)
     call::CRecentCallList history(profile, QDir::currentPath().toStdString());
     platform::QtMessageBox messages;
     QtStringTable strings;
-
     COptions options(store, messages);
-    NoMediaSeam media(options);
 
-    GstRingPlayer ring(QDir(DataDirectory()).filePath(QStringLiteral("ringin.wav")));
-    CMainFrame frame(history, ring, {QDir(DataDirectory()).filePath(QStringLiteral("ringin.wav")), DataDirectory(), icon, {}});
-    auto *view = new CCorvidView;
+    const QString dataDir = DataDirectory();
+    const QString ringFile = QDir(dataDir).filePath(QStringLiteral("ringin.wav"));
+    GstRingPlayer ring(ringFile);
+    CMainFrame frame(history, ring, {ringFile, dataDir, icon, {}});
+
+    std::unique_ptr<call::CCorvidDoc> doc;
+    std::unique_ptr<media::CGraphBuilder> graphs;
+    CCorvidView::Hooks hooks;
+    hooks.videoLayout = [&doc] { return doc ? doc->GetVideoLayout() : call::VideoLayout{}; };
+    hooks.fillCallHistory = [&history](CCorvidView &view) { view.SetCallHistory(history.HistoryItems()); };
+    hooks.directGraphEvents = [&graphs, &frame] {
+        graphs->CaptureGraph().SetNotify([&frame] { QCoreApplication::postEvent(&frame, new QEvent(kGraphNotifyEvent)); });
+    };
+    auto *view = new CCorvidView(hooks);
     frame.SetView(view);
+    auto *videoHost = new media::CVideoHostWidget(view->VideoControl());
+    auto *hostLayout = new QVBoxLayout(view->VideoControl());
+    hostLayout->setContentsMargins(0, 0, 0, 0);
+    hostLayout->addWidget(videoHost);
 
-    auto doc = std::make_unique<call::CCorvidDoc>(
-        call::CCorvidDoc::Parts{options, media, *view, frame, history, messages, strings},
+    media::CGstDeviceList devices;
+    media::CGraphBuilder::Parts mediaParts{options, devices, *videoHost, {}, {}, line.bindAddress};
+    mediaParts.showPages = [&frame](GstElement *filter, const std::string &caption, int pageLimit) {
+        media::ShowFilterPages(filter, QString::fromStdString(caption), pageLimit, &frame);
+    };
+    mediaParts.updateViews = [view] { view->UpdateView(); };
+    graphs = std::make_unique<media::CGraphBuilder>(std::move(mediaParts));
+    switch (graphs->Create()) {
+    case media::CGraphBuilder::Creation::Created: break;
+    case media::CGraphBuilder::Creation::CaptureGraphFailed:
+        messages.Show(strings.Load(IDS_CAPTURE_GRAPH_ERROR), strings.Load(IDS_APP_NAME), platform::MessageIcon::Exclamation);
+        return 1;
+    case media::CGraphBuilder::Creation::RenderGraphFailed:
+        messages.Show(strings.Load(IDS_RENDER_GRAPH_ERROR), strings.Load(IDS_APP_NAME), platform::MessageIcon::Exclamation);
+        return 1;
+    }
+    frame.SetGraphNotifyHandler([&graphs] {
+        // Events are drained, none is acted on.
+        while (graphs->CaptureGraph().TakeEvent()) {
+        }
+    });
+
+    doc = std::make_unique<call::CCorvidDoc>(
+        call::CCorvidDoc::Parts{options, *graphs, *view, frame, history, messages, strings},
         call::CCorvidDoc::Settings{line.bindAddress, line.autoAnswer});
     frame.SetDocument(doc.get());
-    // TODO(view integration)
-    view->SetCallHistory(history.HistoryItems());
+    QObject::connect(view, &CCorvidView::Command, &frame, &CMainFrame::RouteCommand);
+    view->OnInitialUpdate();
 
     if (line.dialAddress)
         doc->OnOpenDocument(*line.dialAddress);
@@ -135,9 +163,21 @@ int RunKestrel(int &argc, char **argv, const CommandLine &line)
     QObject::connect(&signals, &ShutdownSignals::Requested, &frame, &QWidget::close);
     QObject::connect(&frame, &CMainFrame::Closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
 
+    QTimer statisticsTimer;
+    if (line.printStatistics) {
+        QObject::connect(&statisticsTimer, &QTimer::timeout, [&graphs] {
+            const std::string text = media::CCallStatistics::Format(graphs->Statistics().Read()) + "\n";
+            std::fputs(text.c_str(), stdout);
+            std::fflush(stdout);
+        });
+        statisticsTimer.start(1000);
+    }
+
     frame.show();
     const int code = app.exec();
-    doc.reset(); // stops the listener while the frame it reports to still exists
+    // The listener stops while the frame it reports to still exists; then the graphs go.
+    doc.reset();
+    graphs.reset();
     return code;
 }
 
