@@ -165,7 +165,7 @@ void CCallSession::PollIncoming()
     case ReadOutcome::Whole:
         break;
     }
-    const SignalMessage message = incomingRecord.Take();
+    const SignalMessage message = *incomingRecord.Take();
     switch (message.type) {
     case SIG_START:
         if (!WriteRecord(*incoming, {SIG_OK, owner->GetMediaMask(), 0})) {
