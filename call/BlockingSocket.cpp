@@ -1,5 +1,7 @@
 #include "BlockingSocket.h"
 
+#include "NameLookup.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
@@ -10,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <utility>
+#include <vector>
 
 namespace kestrel::call {
 
@@ -54,26 +57,33 @@ int AvoidZero(int fd)
     return moved;
 }
 
-enum class Readiness { Ready, TimedOut };
+using Readiness = CBlockingSocket::Readiness;
 
-// Waits until the socket can be read (events POLLIN) or written (POLLOUT).
-// A failing poll counts as ready: the transfer then reports the error.
-Readiness WaitFor(int fd, short events, std::chrono::milliseconds wait)
+// Waits until the socket is ready for `events`, `wait` (-1: no limit) has
+// passed, or one of `wakeFds` is readable. A failing poll counts as ready:
+// the transfer then reports the error.
+Readiness WaitFor(int fd, short events, std::chrono::milliseconds wait, std::span<const int> wakeFds = {})
 {
     const bool unlimited = wait.count() < 0;
     const auto deadline = Clock::now() + (unlimited ? std::chrono::milliseconds(0) : wait);
+    std::vector<pollfd> entries;
+    entries.reserve(1 + wakeFds.size());
+    entries.push_back({fd, events, 0});
+    for (int wakeFd : wakeFds)
+        entries.push_back({wakeFd, POLLIN, 0});
     for (;;) {
         int timeoutMs = -1;
         if (!unlimited) {
             auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
             timeoutMs = static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
         }
-        pollfd entry{fd, events, 0};
-        int result = ::poll(&entry, 1, timeoutMs);
+        int result = ::poll(entries.data(), entries.size(), timeoutMs);
         if (result == 0)
             return Readiness::TimedOut;
         if (result < 0 && errno == EINTR)
             continue;
+        if (result > 0 && entries[0].revents == 0)
+            return Readiness::Woken;
         return Readiness::Ready;
     }
 }
@@ -249,21 +259,52 @@ int CBlockingSocket::Close()
     return 0;
 }
 
+void CBlockingSocket::SetNonBlocking()
+{
+    auto current = Current();
+    if (current)
+        ::fcntl(current->fd, F_SETFL, ::fcntl(current->fd, F_GETFL) | O_NONBLOCK);
+}
+
 void CBlockingSocket::Connect(const sockaddr_in &address)
+{
+    Connect(address, std::chrono::milliseconds(-1), {});
+}
+
+void CBlockingSocket::Connect(const sockaddr_in &address, std::chrono::milliseconds wait,
+                              std::span<const int> wakeFds)
 {
     auto current = Current();
     if (!current)
         throw CBlockingSocketException("Connect", EBADF);
-    if (::connect(current->fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0)
-        return;
-    if (errno != EINTR)
-        throw CBlockingSocketException("Connect", errno);
-    // Interrupted by a signal: the connection goes on; wait for its outcome.
-    WaitFor(current->fd, POLLOUT, std::chrono::milliseconds(-1));
+    // The connection is started without blocking so that the wait for it
+    // has a limit and can be woken; the socket blocks again afterwards.
+    const int flags = ::fcntl(current->fd, F_GETFL);
+    ::fcntl(current->fd, F_SETFL, flags | O_NONBLOCK);
     int error = 0;
-    socklen_t length = sizeof error;
-    if (::getsockopt(current->fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
+    if (::connect(current->fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0)
         error = errno;
+    if (error == EINPROGRESS || error == EINTR) {
+        switch (WaitFor(current->fd, POLLOUT, wait, wakeFds)) {
+        case Readiness::TimedOut:
+            error = ETIMEDOUT;
+            break;
+        case Readiness::Woken:
+            error = ECANCELED;
+            break;
+        case Readiness::Ready: {
+            if (!current.StillCurrent()) {
+                error = ECANCELED; // closed by another thread
+                break;
+            }
+            socklen_t length = sizeof error;
+            if (::getsockopt(current->fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
+                error = errno;
+            break;
+        }
+        }
+    }
+    ::fcntl(current->fd, F_SETFL, flags);
     if (error != 0)
         throw CBlockingSocketException("Connect", error);
 }
@@ -314,6 +355,43 @@ int CBlockingSocket::Write(const void *buffer, int length, int seconds)
     return length;
 }
 
+CBlockingSocket::Readiness CBlockingSocket::WaitReady(short events, std::chrono::milliseconds wait,
+                                                     std::span<const int> wakeFds) const
+{
+    auto current = Current();
+    if (!current)
+        return Readiness::Ready; // the transfer reports that there is no socket
+    return WaitFor(current->fd, events, wait, wakeFds);
+}
+
+int CBlockingSocket::SendWithoutWaiting(const void *buffer, int length)
+{
+    auto current = Current();
+    if (!current) {
+        errno = EBADF;
+        return -1;
+    }
+    ssize_t sent;
+    do {
+        sent = ::send(current->fd, buffer, static_cast<size_t>(length), MSG_NOSIGNAL | MSG_DONTWAIT);
+    } while (sent < 0 && errno == EINTR);
+    return sent < 0 ? -1 : static_cast<int>(sent);
+}
+
+int CBlockingSocket::ReceiveWithoutWaiting(void *buffer, int length)
+{
+    auto current = Current();
+    if (!current) {
+        errno = EBADF;
+        return -1;
+    }
+    ssize_t received;
+    do {
+        received = ::recv(current->fd, buffer, static_cast<size_t>(length), MSG_DONTWAIT);
+    } while (received < 0 && errno == EINTR);
+    return received < 0 ? -1 : static_cast<int>(received);
+}
+
 bool CBlockingSocket::PeerHasLeft() const
 {
     auto current = Current();
@@ -335,16 +413,10 @@ void CBlockingSocket::Abandon()
 
 sockaddr_in CBlockingSocket::GetHostByName(const char *name, uint16_t port)
 {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo *found = nullptr;
-    int result = ::getaddrinfo(name, nullptr, &hints, &found);
-    if (result != 0 || found == nullptr)
-        throw CBlockingSocketException("GetHostByName", HostErrorNumber(result));
-    std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> owner(found, ::freeaddrinfo);
-    const auto *first = reinterpret_cast<const sockaddr_in *>(found->ai_addr);
-    return MakeAddress(first->sin_addr.s_addr, port);
+    const NameLookupResult found = LookUpIPv4(name);
+    if (!found.address)
+        throw CBlockingSocketException("GetHostByName", HostErrorNumber(found.error));
+    return MakeAddress(*found.address, port);
 }
 
 } // namespace kestrel::call

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <memory>
 #include <mutex>
+#include <span>
 
 namespace kestrel::call {
 
@@ -23,8 +24,13 @@ namespace kestrel::call {
 // call returns, and the descriptor is released only after it has, so its
 // number is never reused underneath it. The socket is closed when the object
 // is destroyed.
+//
+// Waits that must end early when another thread asks (a stop, a cancelled
+// dial) take wake-up descriptors: the wait ends as soon as one is readable.
 class CBlockingSocket {
 public:
+    enum class Readiness { Ready, TimedOut, Woken };
+
     CBlockingSocket() = default;
     ~CBlockingSocket();
     CBlockingSocket(const CBlockingSocket &) = delete;
@@ -36,15 +42,32 @@ public:
     // Lets the listening address be bound again while old connections of a
     // previous run linger (the kernel still refuses a second listener).
     void ReuseAddress();
+    // Accept does not block on a non-blocking listening socket: with nothing
+    // to take it throws "Accept" with EAGAIN.
+    void SetNonBlocking();
     bool Accept(CBlockingSocket &target, sockaddr_in *address);
     int Close();
     void Connect(const sockaddr_in &address);
+    // Connect that gives up after `wait` (-1: no limit) with "Connect" and
+    // ETIMEDOUT, and when a wake-up descriptor becomes readable or Close is
+    // called from another thread with "Connect" and ECANCELED.
+    void Connect(const sockaddr_in &address, std::chrono::milliseconds wait, std::span<const int> wakeFds);
     int Send(const void *buffer, int length, int seconds);
     int Receive(void *buffer, int length, int seconds);
     // Receive with a wait in milliseconds (-1: no limit), for callers that
     // spread one time limit over several reads.
     int ReceiveWithin(void *buffer, int length, std::chrono::milliseconds wait);
     int Write(const void *buffer, int length, int seconds);
+    // Waits until the socket can be read (POLLIN; an end or a reset counts),
+    // written (POLLOUT) or, with POLLRDHUP alone, until the peer has left;
+    // until `wait` (-1: no limit) has passed; or until one of `wakeFds` is
+    // readable. Close from another thread ends the wait as Ready, and the
+    // transfer that follows then reports the end.
+    Readiness WaitReady(short events, std::chrono::milliseconds wait, std::span<const int> wakeFds) const;
+    // One send or receive that never waits: the count, or -1 with errno
+    // (EAGAIN when the socket is not ready). Receive gives 0 at the end.
+    int SendWithoutWaiting(const void *buffer, int length);
+    int ReceiveWithoutWaiting(void *buffer, int length);
     // True when the peer has already ended the connection: end-of-stream or
     // a reset waits to be read. Looks without waiting and consumes nothing.
     bool PeerHasLeft() const;

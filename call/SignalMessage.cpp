@@ -1,7 +1,5 @@
 #include "SignalMessage.h"
 
-#include <cassert>
-
 namespace kestrel::call {
 
 namespace {
@@ -42,15 +40,18 @@ std::span<uint8_t> SignalRecordCollector::Missing()
     return std::span<uint8_t>(bytes).subspan(filled);
 }
 
-void SignalRecordCollector::Received(std::size_t count)
+bool SignalRecordCollector::Received(std::size_t count)
 {
-    assert(count <= kSignalMessageSize - filled);
+    if (count > kSignalMessageSize - filled)
+        return false;
     filled += count;
+    return true;
 }
 
-SignalMessage SignalRecordCollector::Take()
+std::optional<SignalMessage> SignalRecordCollector::Take()
 {
-    assert(Complete());
+    if (!Complete())
+        return std::nullopt;
     filled = 0;
     return DecodeSignal(bytes);
 }

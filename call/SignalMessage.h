@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 namespace kestrel::call {
@@ -39,11 +40,14 @@ public:
     // Where the next received bytes go: the part of the record still missing.
     std::span<uint8_t> Missing();
     // Records that `count` bytes were written at the start of Missing().
-    void Received(std::size_t count);
+    // A count larger than what is missing is refused (false) and changes
+    // nothing, so the buffer is never overrun whatever the caller passes.
+    bool Received(std::size_t count);
     bool Complete() const { return filled == kSignalMessageSize; }
     std::size_t Collected() const { return filled; }
-    // The whole record; the collector starts over. Only when Complete().
-    SignalMessage Take();
+    // The whole record, and the collector starts over; nothing while the
+    // record is not complete.
+    std::optional<SignalMessage> Take();
     void Reset() { filled = 0; }
 
 private:

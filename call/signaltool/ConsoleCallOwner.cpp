@@ -2,23 +2,9 @@
 
 #include "call/CallSession.h"
 
-#include <sys/eventfd.h>
-#include <unistd.h>
-
-#include <cstdint>
-
 namespace kestrel::call {
 
-ConsoleCallOwner::ConsoleCallOwner(bool answerYes, int mediaMask, std::FILE *out)
-    : answerYes(answerYes), mediaMask(mediaMask), out(out), wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
-{
-}
-
-ConsoleCallOwner::~ConsoleCallOwner()
-{
-    if (wakeFd >= 0)
-        ::close(wakeFd);
-}
+ConsoleCallOwner::ConsoleCallOwner(int mediaMask, std::FILE *out) : mediaMask(mediaMask), out(out) {}
 
 void ConsoleCallOwner::PostCallStarted(CCallSession &session, int peerMask)
 {
@@ -30,11 +16,17 @@ void ConsoleCallOwner::PostCallEnded()
     Post({Event::CallEnded, 0, {}});
 }
 
-bool ConsoleCallOwner::PromptIncomingCall(const std::string &callerAddress)
+void ConsoleCallOwner::PromptIncomingCall(const std::string &callerAddress, int questionId)
 {
     Print("incoming " + callerAddress);
-    Print(answerYes ? "answered yes" : "answered no");
-    return answerYes;
+    lastQuestionId = questionId;
+    lastQuestionCaller = callerAddress;
+    Post({Event::Question, questionId, callerAddress});
+}
+
+void ConsoleCallOwner::WithdrawIncomingCall(int questionId)
+{
+    Post({Event::QuestionWithdrawn, questionId, questionId == lastQuestionId ? lastQuestionCaller : std::string()});
 }
 
 void ConsoleCallOwner::Post(Posted event)
@@ -43,23 +35,19 @@ void ConsoleCallOwner::Post(Posted event)
         std::lock_guard lock(postedLock);
         posted.push_back(std::move(event));
     }
-    const uint64_t one = 1;
-    [[maybe_unused]] auto written = ::write(wakeFd, &one, sizeof one);
+    wake.Interrupt();
 }
 
 std::optional<ConsoleCallOwner::Posted> ConsoleCallOwner::TakePosted()
 {
-    uint64_t count;
-    [[maybe_unused]] auto drained = ::read(wakeFd, &count, sizeof count);
+    wake.Clear();
     std::lock_guard lock(postedLock);
     if (posted.empty())
         return std::nullopt;
     Posted next = std::move(posted.front());
     posted.pop_front();
-    if (!posted.empty()) {
-        const uint64_t one = 1; // keep the descriptor readable for the rest
-        [[maybe_unused]] auto written = ::write(wakeFd, &one, sizeof one);
-    }
+    if (!posted.empty())
+        wake.Interrupt(); // keep the descriptor readable for the rest
     return next;
 }
 

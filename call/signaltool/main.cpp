@@ -1,13 +1,26 @@
 // kestrel-signal: drives one call-signalling session from the command line.
 //
-//   kestrel-signal --bind ADDR [--answer yes|no] [--mask N] [--call PEER]
+//   kestrel-signal --bind ADDR [--answer yes|no|never] [--mask N] [--call PEER]
 //                  [--hangup-after SECONDS]
 //
-// Prints one line per event (incoming, answered, started, ended, failed) and
-// runs until SIGINT or SIGTERM, then stops the listener.
+// --answer never leaves every question open, as a user away from the
+// computer would, until the caller leaves or the question times out.
+//
+// Prints one line per event and runs until SIGINT or SIGTERM, then stops the
+// listener:
+//   listening ADDR          the listener takes calls on ADDR port 6050
+//   incoming ADDR           a call from ADDR; followed by the answer given:
+//   answered yes|no         (none with --answer never)
+//   withdrawn ADDR          the caller left (or the question timed out) first
+//   started ADDR MASK       the call with ADDR is up; MASK is what ADDR sends
+//   ended                   the call is over
+//   failed MESSAGE          placing the call failed ("Connection Failed!!", ...)
+// A call is placed on a thread of its own, as the program does it; SIGINT or
+// SIGTERM while it is being placed cancels it.
 
 #include "ConsoleCallOwner.h"
 #include "call/CallSession.h"
+#include "platform/UniqueFd.h"
 
 #include <arpa/inet.h>
 #include <poll.h>
@@ -20,16 +33,21 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <stop_token>
 #include <string>
+#include <thread>
 
 using kestrel::call::CCallSession;
 using kestrel::call::ConsoleCallOwner;
+using kestrel::platform::UniqueFd;
 
 namespace {
 
+enum class AnswerMode { Yes, No, Never };
+
 struct Options {
     std::string bind;
-    bool answerYes = true;
+    AnswerMode answer = AnswerMode::Yes;
     int mask = 3;
     std::optional<std::string> call;
     std::optional<double> hangupAfterSeconds;
@@ -38,7 +56,7 @@ struct Options {
 void Usage(const char *program)
 {
     std::fprintf(stderr,
-                 "usage: %s --bind ADDR [--answer yes|no] [--mask N] [--call PEER] [--hangup-after SECONDS]\n",
+                 "usage: %s --bind ADDR [--answer yes|no|never] [--mask N] [--call PEER] [--hangup-after SECONDS]\n",
                  program);
 }
 
@@ -56,8 +74,8 @@ std::optional<Options> ParseOptions(int argc, char **argv)
             if (::inet_pton(AF_INET, value.c_str(), &parsed) != 1)
                 return std::nullopt;
             options.bind = value;
-        } else if (flag == "--answer" && (value == "yes" || value == "no")) {
-            options.answerYes = value == "yes";
+        } else if (flag == "--answer" && (value == "yes" || value == "no" || value == "never")) {
+            options.answer = value == "yes" ? AnswerMode::Yes : value == "no" ? AnswerMode::No : AnswerMode::Never;
         } else if (flag == "--mask") {
             long mask = std::strtol(value.c_str(), &end, 10);
             if (*end != '\0' || mask < 1 || mask > 3)
@@ -79,23 +97,6 @@ std::optional<Options> ParseOptions(int argc, char **argv)
     return options;
 }
 
-// A file descriptor closed when it goes out of scope.
-class ScopedFd {
-public:
-    explicit ScopedFd(int fd) : fd(fd) {}
-    ~ScopedFd()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    ScopedFd(const ScopedFd &) = delete;
-    ScopedFd &operator=(const ScopedFd &) = delete;
-    int get() const { return fd; }
-
-private:
-    int fd;
-};
-
 void ArmTimer(int timerFd, double seconds)
 {
     itimerspec when{};
@@ -115,20 +116,20 @@ public:
     }
 
     // True when the call is up.
-    bool Place(const std::string &peer)
+    bool Place(const std::string &peer, std::stop_token cancel)
     {
         std::string address = peer;
         in_addr parsed{};
         if (::inet_pton(AF_INET, peer.c_str(), &parsed) != 1)
-            address = session.ResolveName(peer);
+            address = session.ResolveName(peer, cancel);
         if (address.empty())
             return Fail("Connection Failed!!");
         if (address == "127.0.0.1" || address == options.bind)
             return Fail("Can't connect to self");
-        if (!session.Dial(address))
+        if (!session.Dial(address, cancel))
             return Fail("Connection Failed!!");
         int peerMask = 0;
-        if (!session.Negotiate(options.mask, peerMask))
+        if (!session.Negotiate(options.mask, peerMask, cancel))
             return Fail("Network initialize Failed");
         owner.Print("started " + address + " " + std::to_string(peerMask));
         return true;
@@ -164,48 +165,75 @@ int main(int argc, char **argv)
     sigaddset(&quitSignals, SIGINT);
     sigaddset(&quitSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &quitSignals, nullptr);
-    ScopedFd signalFd(::signalfd(-1, &quitSignals, SFD_CLOEXEC));
-    ScopedFd hangupTimer(::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC));
+    UniqueFd signalFd(::signalfd(-1, &quitSignals, SFD_CLOEXEC));
+    UniqueFd hangupTimer(::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC));
 
-    ConsoleCallOwner owner(options->answerYes, options->mask, stdout);
+    ConsoleCallOwner owner(options->mask, stdout);
     CCallSession session(options->bind);
-    if (!session.Start(CCallSession::kSignalPort, &owner))
+    if (session.Start(CCallSession::kSignalPort, &owner))
+        owner.Print("listening " + options->bind);
+    else
         std::fprintf(stderr, "kestrel-signal: cannot listen on %s port %d; incoming calls will not be answered\n",
                      options->bind.c_str(), CCallSession::kSignalPort);
 
-    bool inCall = false;
+    // The call is placed on a set-up thread, so that a quit signal can cancel it.
+    std::jthread placing;
     if (options->call) {
-        inCall = Caller(session, owner, *options).Place(*options->call);
-        if (inCall && options->hangupAfterSeconds)
-            ArmTimer(hangupTimer.get(), *options->hangupAfterSeconds);
+        placing = std::jthread([&](std::stop_token cancel) {
+            const bool up = Caller(session, owner, *options).Place(*options->call, cancel);
+            owner.Post({ConsoleCallOwner::Event::CallPlaced, up ? 1 : 0, *options->call});
+        });
     }
 
+    bool inCall = false;
     for (;;) {
-        pollfd waits[] = {{signalFd.get(), POLLIN, 0}, {owner.WakeDescriptor(), POLLIN, 0}, {hangupTimer.get(), POLLIN, 0}};
+        pollfd waits[] = {{signalFd.Get(), POLLIN, 0}, {owner.WakeDescriptor(), POLLIN, 0}, {hangupTimer.Get(), POLLIN, 0}};
         if (::poll(waits, 3, -1) < 0)
             continue;
         if (waits[0].revents & POLLIN)
             break;
         if (waits[2].revents & POLLIN) {
             uint64_t expirations;
-            [[maybe_unused]] auto drained = ::read(hangupTimer.get(), &expirations, sizeof expirations);
+            [[maybe_unused]] auto drained = ::read(hangupTimer.Get(), &expirations, sizeof expirations);
             session.HangUp();
             if (inCall)
                 owner.Print("ended");
             inCall = false;
         }
         while (auto posted = owner.TakePosted()) {
-            if (posted->event == ConsoleCallOwner::Event::CallStarted) {
+            switch (posted->event) {
+            case ConsoleCallOwner::Event::CallStarted:
                 inCall = true;
-                owner.Print("started " + posted->peerAddress + " " + std::to_string(posted->peerMask));
-            } else {
+                owner.Print("started " + posted->peerAddress + " " + std::to_string(posted->value));
+                break;
+            case ConsoleCallOwner::Event::CallEnded:
                 session.HangUp();
                 if (inCall)
                     owner.Print("ended");
                 inCall = false;
+                break;
+            case ConsoleCallOwner::Event::Question:
+                // Answered from this thread, as the program answers from its window.
+                if (options->answer == AnswerMode::Never)
+                    break;
+                owner.Print(options->answer == AnswerMode::Yes ? "answered yes" : "answered no");
+                session.AnswerIncomingCall(posted->value, options->answer == AnswerMode::Yes);
+                break;
+            case ConsoleCallOwner::Event::QuestionWithdrawn:
+                // The caller left or the question timed out before an answer was acted on.
+                owner.Print("withdrawn " + posted->peerAddress);
+                break;
+            case ConsoleCallOwner::Event::CallPlaced:
+                inCall = posted->value == 1;
+                if (inCall && options->hangupAfterSeconds)
+                    ArmTimer(hangupTimer.Get(), *options->hangupAfterSeconds);
+                break;
             }
         }
     }
+    placing.request_stop();
+    if (placing.joinable())
+        placing.join();
     session.Stop();
     return 0;
 }

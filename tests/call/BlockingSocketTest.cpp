@@ -1,19 +1,26 @@
+#include "LoopbackPeer.h"
+#include "ThreadProbe.h"
 #include "call/BlockingSocket.h"
+#include "platform/PollInterrupter.h"
 
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstring>
-#include <future>
 #include <string>
 #include <thread>
 
 using namespace kestrel::call;
+using kestrel::call::test::FullBacklogListener;
+using kestrel::call::test::PollCalls;
+using kestrel::call::test::ProbedThread;
 using namespace std::chrono_literals;
 
 namespace {
@@ -49,15 +56,6 @@ struct ConnectedPair {
     }
     CBlockingSocket listener, client, accepted;
 };
-
-// A Receive of up to 4 bytes with no time limit, on another thread.
-std::future<int> ReceiveWithoutLimit(CBlockingSocket &socket)
-{
-    return std::async(std::launch::async, [&socket] {
-        char buffer[4];
-        return socket.Receive(buffer, sizeof buffer, -1);
-    });
-}
 
 } // namespace
 
@@ -121,10 +119,16 @@ TEST(BlockingSocket, TimeoutsCarryNoErrorAndTheShortMessage)
 TEST(BlockingSocket, UnlimitedWaitNeverTimesOut)
 {
     ConnectedPair pair("127.0.2.4");
-    auto receiving = ReceiveWithoutLimit(pair.accepted);
-    EXPECT_EQ(receiving.wait_for(200ms), std::future_status::timeout);
+    int received = 0;
+    ProbedThread receiving([&] {
+        char buffer[4];
+        received = pair.accepted.Receive(buffer, sizeof buffer, -1);
+    });
+    ASSERT_TRUE(receiving.WaitUntilBlockedIn(PollCalls()));
+    EXPECT_FALSE(receiving.WaitForEnd(200ms)) << "still waiting, no time-out";
     pair.client.Write("abcd", 4, -1);
-    EXPECT_EQ(receiving.get(), 4);
+    ASSERT_TRUE(receiving.WaitForEnd(2s));
+    EXPECT_EQ(received, 4);
 }
 
 TEST(BlockingSocket, UnresolvableNameGivesTheLongMessage)
@@ -162,14 +166,15 @@ TEST(BlockingSocket, CloseFromAnotherThreadInterruptsAcceptWithoutException)
     listener.Create();
     listener.Bind(Loopback("127.0.2.6", 6051));
     listener.Listen();
-    auto accepting = std::async(std::launch::async, [&] {
+    bool accepted = true;
+    ProbedThread accepting([&] {
         CBlockingSocket connection;
-        return listener.Accept(connection, nullptr);
+        accepted = listener.Accept(connection, nullptr);
     });
-    EXPECT_EQ(accepting.wait_for(100ms), std::future_status::timeout) << "accept must block";
+    ASSERT_TRUE(accepting.WaitUntilBlockedIn({SYS_accept4, SYS_accept})) << "accept must block";
     listener.Close();
-    ASSERT_EQ(accepting.wait_for(2s), std::future_status::ready) << "Close must wake the blocked accept";
-    EXPECT_FALSE(accepting.get());
+    ASSERT_TRUE(accepting.WaitForEnd(2s)) << "Close must wake the blocked accept";
+    EXPECT_FALSE(accepted);
 
     CBlockingSocket connection;
     EXPECT_THROW(listener.Accept(connection, nullptr), CBlockingSocketException)
@@ -179,13 +184,72 @@ TEST(BlockingSocket, CloseFromAnotherThreadInterruptsAcceptWithoutException)
 TEST(BlockingSocket, CloseFromAnotherThreadEndsABlockedReceive)
 {
     ConnectedPair pair("127.0.2.7");
-    auto receiving = ReceiveWithoutLimit(pair.client);
-    EXPECT_EQ(receiving.wait_for(100ms), std::future_status::timeout);
+    int received = 1;
+    ProbedThread receiving([&] {
+        char buffer[4];
+        received = pair.client.Receive(buffer, sizeof buffer, -1);
+    });
+    ASSERT_TRUE(receiving.WaitUntilBlockedIn(PollCalls())) << "the receive must wait";
     pair.client.Close();
-    ASSERT_EQ(receiving.wait_for(2s), std::future_status::ready);
-    EXPECT_LE(receiving.get(), 0);
+    ASSERT_TRUE(receiving.WaitForEnd(2s));
+    EXPECT_LE(received, 0);
     char buffer[4];
     EXPECT_EQ(pair.accepted.Receive(buffer, sizeof buffer, 1), 0) << "the peer sees the connection end";
+}
+
+TEST(BlockingSocket, ConnectToAPeerThatNeverAnswersGivesUpAtItsLimit)
+{
+    FullBacklogListener silent("127.0.2.9", 6051);
+    ASSERT_TRUE(silent.Full());
+    CBlockingSocket dialler;
+    dialler.Create();
+    const auto begin = std::chrono::steady_clock::now();
+    try {
+        dialler.Connect(Loopback("127.0.2.9", 6051), 300ms, {});
+        FAIL() << "the SYN is never answered";
+    } catch (const CBlockingSocketException &error) {
+        EXPECT_STREQ(error.operation, "Connect");
+        EXPECT_EQ(error.error, ETIMEDOUT);
+    }
+    const auto took = std::chrono::steady_clock::now() - begin;
+    EXPECT_GE(took, 300ms);
+    EXPECT_LT(took, 2s);
+}
+
+TEST(BlockingSocket, WaitsEndWhenTheirWakeUpFires)
+{
+    FullBacklogListener silent("127.0.2.10", 6051);
+    ASSERT_TRUE(silent.Full());
+    kestrel::platform::PollInterrupter wake;
+    const int wakeFds[] = {wake.Descriptor()};
+    CBlockingSocket dialler;
+    dialler.Create();
+    int error = 0;
+    ProbedThread connecting([&] {
+        try {
+            dialler.Connect(Loopback("127.0.2.10", 6051), -1ms, wakeFds);
+        } catch (const CBlockingSocketException &failure) {
+            error = failure.error;
+        }
+    });
+    ASSERT_TRUE(connecting.WaitUntilBlockedIn(PollCalls()));
+    wake.Interrupt();
+    ASSERT_TRUE(connecting.WaitForEnd(100ms));
+    EXPECT_EQ(error, ECANCELED);
+
+    ConnectedPair pair("127.0.2.11");
+    EXPECT_EQ(pair.accepted.WaitReady(POLLIN, -1ms, wakeFds), CBlockingSocket::Readiness::Woken)
+        << "the wake-up is still pending";
+    wake.Clear();
+    EXPECT_EQ(pair.accepted.WaitReady(POLLIN, 10ms, wakeFds), CBlockingSocket::Readiness::TimedOut);
+    pair.client.Write("x", 1, 1);
+    EXPECT_EQ(pair.accepted.WaitReady(POLLIN, -1ms, wakeFds), CBlockingSocket::Readiness::Ready);
+    pair.client.Close();
+    char byte;
+    EXPECT_EQ(pair.accepted.ReceiveWithoutWaiting(&byte, 1), 1);
+    EXPECT_EQ(pair.accepted.WaitReady(POLLRDHUP, -1ms, wakeFds), CBlockingSocket::Readiness::Ready)
+        << "the peer's leaving ends a wait for it";
+    EXPECT_EQ(pair.accepted.ReceiveWithoutWaiting(&byte, 1), 0);
 }
 
 TEST(BlockingSocket, SocketIsNeverNumberedZero)

@@ -6,6 +6,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <thread>
+
 namespace kestrel::call::test {
 
 namespace {
@@ -34,16 +36,27 @@ LoopbackPeer::~LoopbackPeer()
     Close();
 }
 
-bool LoopbackPeer::Connect(const std::string &address, int port)
+bool LoopbackPeer::Open(int receiveBuffer)
 {
     Close();
     fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const sockaddr_in local = Address(localAddress, 0);
-    const sockaddr_in remote = Address(address, port);
+    if (receiveBuffer > 0)
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     int on = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    return ::bind(fd, reinterpret_cast<const sockaddr *>(&local), sizeof local) == 0 &&
-           ::connect(fd, reinterpret_cast<const sockaddr *>(&remote), sizeof remote) == 0;
+    const sockaddr_in local = Address(localAddress, 0);
+    return ::bind(fd, reinterpret_cast<const sockaddr *>(&local), sizeof local) == 0;
+}
+
+bool LoopbackPeer::Connect(const std::string &address, int port, int receiveBuffer)
+{
+    if ((fd < 0 || receiveBuffer > 0) && !Open(receiveBuffer))
+        return false;
+    const sockaddr_in remote = Address(address, port);
+    const bool connected = ::connect(fd, reinterpret_cast<const sockaddr *>(&remote), sizeof remote) == 0;
+    if (!connected)
+        Close(); // a failed connect leaves the socket unusable
+    return connected;
 }
 
 void LoopbackPeer::SendBytes(const void *bytes, size_t count)
@@ -128,6 +141,43 @@ int LoopbackListener::Accept(std::chrono::milliseconds wait)
     }
     ::close(connection);
     return -1;
+}
+
+FullBacklogListener::FullBacklogListener(const std::string &address, int port)
+{
+    fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in local = Address(address, port);
+    int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    // Backlog 1 holds two accepted connections (the kernel refuses a third
+    // when more than the backlog wait).
+    if (::bind(fd, reinterpret_cast<const sockaddr *>(&local), sizeof local) != 0 || ::listen(fd, 1) != 0)
+        return;
+    for (int &filler : fillers) {
+        filler = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (::connect(filler, reinterpret_cast<const sockaddr *>(&local), sizeof local) != 0)
+            return;
+    }
+    // The kernel counts the waiting connections of a listener in tcpi_unacked.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (std::chrono::steady_clock::now() < deadline) {
+        tcp_info info{};
+        socklen_t length = sizeof info;
+        if (::getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &length) == 0 && info.tcpi_unacked >= 2) {
+            full = true;
+            return;
+        }
+        std::this_thread::yield();
+    }
+}
+
+FullBacklogListener::~FullBacklogListener()
+{
+    for (int filler : fillers)
+        if (filler >= 0)
+            ::close(filler);
+    if (fd >= 0)
+        ::close(fd);
 }
 
 } // namespace kestrel::call::test

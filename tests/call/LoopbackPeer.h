@@ -18,7 +18,12 @@ public:
     LoopbackPeer(const LoopbackPeer &) = delete;
     LoopbackPeer &operator=(const LoopbackPeer &) = delete;
 
-    bool Connect(const std::string &address, int port);
+    // Creates and binds the socket, so that Connect needs no new descriptor.
+    // `receiveBuffer` (bytes, 0: the system's) is set before connecting, so
+    // the window the session sees is small from the start.
+    bool Open(int receiveBuffer = 0);
+    // Connects the socket Open made, or a new one.
+    bool Connect(const std::string &address, int port, int receiveBuffer = 0);
     void SendBytes(const void *bytes, size_t count);
     void Send(const SignalMessage &message);
     // The next whole record, or nothing when none came within `wait` or the
@@ -27,6 +32,7 @@ public:
     // True when the session closed the connection within `wait`.
     bool WaitForEnd(std::chrono::milliseconds wait);
     void Close();
+    int Descriptor() const { return fd; }
 
 private:
     std::string localAddress;
@@ -50,6 +56,25 @@ public:
 private:
     int fd = -1;
     int accepted[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
+};
+
+// A listening socket whose queue of accepted connections is full: two
+// connections wait unaccepted, and the kernel drops every further SYN, so a
+// connect to it hangs until its own time limit.
+class FullBacklogListener {
+public:
+    FullBacklogListener(const std::string &address, int port);
+    ~FullBacklogListener();
+    FullBacklogListener(const FullBacklogListener &) = delete;
+    FullBacklogListener &operator=(const FullBacklogListener &) = delete;
+
+    // True once the queue is full (within 3 s).
+    bool Full() const { return full; }
+
+private:
+    int fd = -1;
+    int fillers[2] = {-1, -1};
+    bool full = false;
 };
 
 } // namespace kestrel::call::test

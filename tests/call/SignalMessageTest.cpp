@@ -43,3 +43,20 @@ TEST(SignalRecordCollector, RecordCutAnywhereIsRebuiltWhole)
         EXPECT_EQ(collector.Collected(), 0u) << "the next record starts fresh";
     }
 }
+
+TEST(SignalRecordCollector, CountsBeyondTheRecordAreRefusedAndNothingIsOverrun)
+{
+    SignalRecordCollector collector;
+    EXPECT_FALSE(collector.Received(kSignalMessageSize + 1));
+    EXPECT_EQ(collector.Collected(), 0u);
+    EXPECT_TRUE(collector.Received(5));
+    EXPECT_FALSE(collector.Received(8)) << "only 7 bytes are missing";
+    EXPECT_EQ(collector.Collected(), 5u);
+    EXPECT_EQ(collector.Missing().size(), 7u);
+    EXPECT_EQ(collector.Take(), std::nullopt) << "an incomplete record is not handed out";
+    EXPECT_EQ(collector.Collected(), 5u) << "and is kept";
+    EXPECT_TRUE(collector.Received(7));
+    EXPECT_TRUE(collector.Take().has_value());
+    EXPECT_FALSE(collector.Received(SIZE_MAX)) << "no wrap-around of the count";
+    EXPECT_EQ(collector.Collected(), 0u);
+}
