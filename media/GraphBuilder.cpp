@@ -68,8 +68,8 @@ CGraphBuilder::~CGraphBuilder()
     DetachVideoWindow();
     captureGraph.ClearGraph();
     renderGraph.ClearGraph();
-    slots.ReleaseCaptureSide();
-    slots.ReleaseRenderSide();
+    filterSlots.ReleaseCaptureSide();
+    filterSlots.ReleaseRenderSide();
     renderGraph.Release();
     captureGraph.Release();
 }
@@ -94,19 +94,19 @@ void CGraphBuilder::ClearCaptureGraph()
 {
     captureGraph.Stop();
     captureGraph.ClearGraph();
-    slots.ReleaseCaptureSide();
+    filterSlots.ReleaseCaptureSide();
 }
 
 void CGraphBuilder::ClearRenderGraph()
 {
     renderGraph.Stop();
     renderGraph.ClearGraph();
-    slots.ReleaseRenderSide();
+    filterSlots.ReleaseRenderSide();
 }
 
 bool CGraphBuilder::AddVideoCapture()
 {
-    if (slots.videoCapture)
+    if (filterSlots.videoCapture)
         return true;
     if (!chosenCamera)
         chosenCamera = FirstDevice(parts.devices, DeviceCategory::Video);
@@ -115,14 +115,14 @@ bool CGraphBuilder::AddVideoCapture()
     GstElement *filter = CreateCaptureFilter(*chosenCamera);
     if (!filter)
         return false;
-    slots.videoCapture = platform::RefObject(filter);
+    filterSlots.videoCapture = platform::RefObject(filter);
     captureGraph.AddFilter(filter);
     return true;
 }
 
 bool CGraphBuilder::AddAudioCapture()
 {
-    if (slots.audioCapture)
+    if (filterSlots.audioCapture)
         return true;
     if (!chosenMicrophone)
         chosenMicrophone = FirstDevice(parts.devices, DeviceCategory::Audio);
@@ -131,7 +131,7 @@ bool CGraphBuilder::AddAudioCapture()
     GstElement *filter = CreateCaptureFilter(*chosenMicrophone);
     if (!filter)
         return false;
-    slots.audioCapture = platform::RefObject(filter);
+    filterSlots.audioCapture = platform::RefObject(filter);
     captureGraph.AddFilter(filter);
     return true;
 }
@@ -149,23 +149,23 @@ bool CGraphBuilder::StartPreview()
     int width = kCallWidth;
     int height = kCallHeight;
     parts.pages.GetVideoSize(width, height);
-    SetCaptureSize(slots.videoCapture.get(), width, height);
-    captureGraph.FillRegisteredFilter(kOverlayRenderer, slots.captureSink);
-    if (!slots.captureSink) {
+    SetCaptureSize(filterSlots.videoCapture.get(), width, height);
+    captureGraph.FillRegisteredFilter(kOverlayRenderer, filterSlots.captureSink);
+    if (!filterSlots.captureSink) {
         ClearCaptureGraph(); // nothing could show the picture
         return false;
     }
-    if (Failed(captureGraph.RenderStream(PinCategory::Preview, StreamType::Video, slots.videoCapture.get(), nullptr,
-                                         slots.captureSink.get()))) {
+    if (Failed(captureGraph.RenderStream(PinCategory::Preview, StreamType::Video, filterSlots.videoCapture.get(), nullptr,
+                                         filterSlots.captureSink.get()))) {
         // No preview pad: the Smart Tee's preview output feeds the renderer
         // and its capture output stays open. The pads are linked by name:
         // intelligent connect would link the camera to the renderer directly.
-        captureGraph.AddRegisteredFilter(kSmartTee, slots.tee);
+        captureGraph.AddRegisteredFilter(kSmartTee, filterSlots.tee);
         const bool linked =
-            slots.tee ? Succeeded(captureGraph.ConnectPins(slots.videoCapture.get(), "Capture", slots.tee.get(), "Input")) &&
-                            Succeeded(captureGraph.ConnectPins(slots.tee.get(), "Preview", slots.captureSink.get(), "Input"))
+            filterSlots.tee ? Succeeded(captureGraph.ConnectPins(filterSlots.videoCapture.get(), "Capture", filterSlots.tee.get(), "Input")) &&
+                            Succeeded(captureGraph.ConnectPins(filterSlots.tee.get(), "Preview", filterSlots.captureSink.get(), "Input"))
                       : Succeeded(captureGraph.RenderStream(PinCategory::Capture, StreamType::Video,
-                                                            slots.videoCapture.get(), nullptr, slots.captureSink.get()));
+                                                            filterSlots.videoCapture.get(), nullptr, filterSlots.captureSink.get()));
         if (!linked) {
             ClearCaptureGraph();
             return false;
@@ -195,7 +195,7 @@ bool CGraphBuilder::StartCallMedia(const std::string &peerAddress, int peerMask)
         BuildVideoReceiveChain();
     if (peerMask == 2 || peerMask == 3)
         BuildAudioReceiveChain();
-    SetIfPresent(slots.rtpSource.get(), "peer-address", peerAddress); // media from the peer of the call only
+    SetIfPresent(filterSlots.rtpSource.get(), "peer-address", peerAddress); // media from the peer of the call only
     AttachVideoWindow(call::GraphKind::Render);
     renderGraph.Run();
 
@@ -203,13 +203,13 @@ bool CGraphBuilder::StartCallMedia(const std::string &peerAddress, int peerMask)
         if (!AddVideoCapture())
             return false; // nothing is sent; the received media go on
         parts.pages.SetVideoSize(kCallWidth, kCallHeight); // a call always sends QCIF
-        SetCaptureSize(slots.videoCapture.get(), kCallWidth, kCallHeight);
+        SetCaptureSize(filterSlots.videoCapture.get(), kCallWidth, kCallHeight);
         if (parts.updateViews)
             parts.updateViews();
-        captureGraph.FillRegisteredFilter(kVideoEncoder, slots.videoEncoder);
-        captureGraph.FillRegisteredFilter(kRtpRender, slots.captureSink);
-        captureGraph.RenderStream(PinCategory::Capture, StreamType::Video, slots.videoCapture.get(),
-                                  slots.videoEncoder.get(), slots.captureSink.get());
+        captureGraph.FillRegisteredFilter(kVideoEncoder, filterSlots.videoEncoder);
+        captureGraph.FillRegisteredFilter(kRtpRender, filterSlots.captureSink);
+        captureGraph.RenderStream(PinCategory::Capture, StreamType::Video, filterSlots.videoCapture.get(),
+                                  filterSlots.videoEncoder.get(), filterSlots.captureSink.get());
         RemoveDefaultRenderer(captureGraph);
     }
     if (parts.pages.AudioEnabled()) {
@@ -217,46 +217,46 @@ bool CGraphBuilder::StartCallMedia(const std::string &peerAddress, int peerMask)
             ClearCaptureGraph();
             return false;
         }
-        SuggestAudioBuffer(slots.audioCapture.get());
-        captureGraph.FillRegisteredFilter(kAudioEncoder, slots.audioEncoder);
-        captureGraph.FillRegisteredFilter(kRtpRender, slots.captureSink);
-        captureGraph.RenderPin(slots.audioCapture.get(), "Capture");
+        SuggestAudioBuffer(filterSlots.audioCapture.get());
+        captureGraph.FillRegisteredFilter(kAudioEncoder, filterSlots.audioEncoder);
+        captureGraph.FillRegisteredFilter(kRtpRender, filterSlots.captureSink);
+        captureGraph.RenderPin(filterSlots.audioCapture.get(), "Capture");
     }
-    if (!slots.captureSink)
+    if (!filterSlots.captureSink)
         return true; // nothing to send (the pages changed since the mask was given)
-    tideline_rtp_render_config_set_destination(slots.captureSink.get(), peerAddress.c_str(), kMediaPort);
-    SetIfPresent(slots.captureSink.get(), "bind-address", parts.bindAddress);
-    statistics.WatchSender(StaticPad(slots.captureSink.get(), "Video Transport").get(),
-                           StaticPad(slots.captureSink.get(), "Audio Transport").get());
+    tideline_rtp_render_config_set_destination(filterSlots.captureSink.get(), peerAddress.c_str(), kMediaPort);
+    SetIfPresent(filterSlots.captureSink.get(), "bind-address", parts.bindAddress);
+    statistics.WatchSender(StaticPad(filterSlots.captureSink.get(), "Video Transport").get(),
+                           StaticPad(filterSlots.captureSink.get(), "Audio Transport").get());
     captureGraph.Run();
     return true;
 }
 
 void CGraphBuilder::BuildVideoReceiveChain()
 {
-    renderGraph.FillRegisteredFilter(kRtpSource, slots.rtpSource);
-    renderGraph.FillRegisteredFilter(kVideoDecoder, slots.videoDecoder);
-    renderGraph.FillRegisteredFilter(kOverlayRenderer, slots.remoteRenderer);
-    renderGraph.RenderPin(slots.rtpSource.get(), "Video Transport");
+    renderGraph.FillRegisteredFilter(kRtpSource, filterSlots.rtpSource);
+    renderGraph.FillRegisteredFilter(kVideoDecoder, filterSlots.videoDecoder);
+    renderGraph.FillRegisteredFilter(kOverlayRenderer, filterSlots.remoteRenderer);
+    renderGraph.RenderPin(filterSlots.rtpSource.get(), "Video Transport");
     ConfigureSource();
-    statistics.WatchRenderer(slots.remoteRenderer.get());
+    statistics.WatchRenderer(filterSlots.remoteRenderer.get());
 }
 
 void CGraphBuilder::BuildAudioReceiveChain()
 {
-    renderGraph.FillRegisteredFilter(kRtpSource, slots.rtpSource);
-    renderGraph.FillRegisteredFilter(kAudioDecoder, slots.audioDecoder);
-    renderGraph.RenderPin(slots.rtpSource.get(), "Audio Transport");
+    renderGraph.FillRegisteredFilter(kRtpSource, filterSlots.rtpSource);
+    renderGraph.FillRegisteredFilter(kAudioDecoder, filterSlots.audioDecoder);
+    renderGraph.RenderPin(filterSlots.rtpSource.get(), "Audio Transport");
     ConfigureSource();
-    statistics.WatchDecodedAudio(FirstSourcePad(slots.audioDecoder.get()).get());
+    statistics.WatchDecodedAudio(FirstSourcePad(filterSlots.audioDecoder.get()).get());
 }
 
 void CGraphBuilder::ConfigureSource()
 {
-    if (!slots.rtpSource)
+    if (!filterSlots.rtpSource)
         return;
-    tideline_rtp_source_config_set_port(slots.rtpSource.get(), kMediaPort);
-    SetIfPresent(slots.rtpSource.get(), "bind-address", parts.bindAddress);
+    tideline_rtp_source_config_set_port(filterSlots.rtpSource.get(), kMediaPort);
+    SetIfPresent(filterSlots.rtpSource.get(), "bind-address", parts.bindAddress);
 }
 
 void CGraphBuilder::StopMedia()

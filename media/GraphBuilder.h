@@ -97,7 +97,7 @@ public:
 
     CCaptureGraph &CaptureGraph() { return captureGraph; }
     CMediaGraph &RenderGraph() { return renderGraph; }
-    const FilterSlots &Slots() const { return slots; }
+    const FilterSlots &Slots() const { return filterSlots; }
     const CCallStatistics &Statistics() const { return statistics; }
     bool HasVideoWindow() const { return videoWindow != nullptr; }
 
@@ -115,7 +115,7 @@ private:
     CCallStatistics statistics; // before the graphs, whose probes point at it
     CCaptureGraph captureGraph;
     CMediaGraph renderGraph;
-    FilterSlots slots;
+    FilterSlots filterSlots;
     std::unique_ptr<IVideoWindow> videoWindow;
     std::shared_ptr<ICaptureDevice> chosenCamera;
     std::shared_ptr<ICaptureDevice> chosenMicrophone;

@@ -8,12 +8,12 @@ namespace kestrel::ui {
 
 QString DataDirectoryFor(const QString &executablePath, const QString &buildDir, const QString &buildDataDir)
 {
-    const QString executableDir = QFileInfo(executablePath).canonicalPath();
-    const QString buildRoot = QFileInfo(buildDir).canonicalFilePath();
+    const QString executableDir = QDir::cleanPath(QFileInfo(executablePath).absolutePath());
+    const QString buildRoot = QDir::cleanPath(QFileInfo(buildDir).absoluteFilePath());
     if (!buildRoot.isEmpty() && (executableDir == buildRoot || executableDir.startsWith(buildRoot + QLatin1Char('/'))))
         return buildDataDir;
     // <prefix>/bin/kestrel -> <prefix>/share/kestrel
-    return QDir(executableDir).absoluteFilePath(QStringLiteral("../share/kestrel"));
+    return QDir::cleanPath(executableDir + QStringLiteral("/../share/kestrel"));
 }
 
 QString DataDirectory()

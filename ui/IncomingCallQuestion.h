@@ -2,6 +2,7 @@
 
 #include "ui/RingPlayer.h"
 
+#include <QMessageBox>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -9,7 +10,6 @@
 #include <functional>
 #include <optional>
 
-class QMessageBox;
 class QWidget;
 
 namespace kestrel::ui {

@@ -5,6 +5,7 @@
 #include "call/document/RecentCallList.h"
 #include "platform/store/AppProfile.h"
 #include "platform/store/FileProfileStore.h"
+#include "platform/store/StoreLocation.h"
 #include "platform/ui/QtMessageBox.h"
 #include "platform/ui/Translation.h"
 #include "media/DeviceList.h"
@@ -22,6 +23,7 @@
 #include "ui/RunningInstance.h"
 #include "ui/ShutdownSignals.h"
 #include "ui/SplashDlg.h"
+#include "ui/StringTable.h"
 
 #include <QApplication>
 #include <QDir>
@@ -100,7 +102,7 @@ int RunKestrel(int &argc, char **argv, const CommandLine &line)
         splash.exec();
     }
 
-    platform::FileProfileStore store;
+    platform::FileProfileStore store(platform::DefaultStoreFile());
     platform::AppProfile profile(store);
     call::CRecentCallList history(profile, QDir::currentPath().toStdString());
     platform::QtMessageBox messages;
@@ -159,8 +161,8 @@ int RunKestrel(int &argc, char **argv, const CommandLine &line)
     if (line.dialAddress)
         doc->OnOpenDocument(*line.dialAddress);
 
-    ShutdownSignals signals;
-    QObject::connect(&signals, &ShutdownSignals::Requested, &frame, &QWidget::close);
+    ShutdownSignals shutdownSignals;
+    QObject::connect(&shutdownSignals, &ShutdownSignals::Requested, &frame, &QWidget::close);
     QObject::connect(&frame, &CMainFrame::Closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
 
     QTimer statisticsTimer;

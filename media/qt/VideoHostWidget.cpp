@@ -10,7 +10,11 @@ namespace kestrel::media {
 
 CVideoHostWidget::CVideoHostWidget(QWidget *parent) : QWidget(parent)
 {
+    QPalette black = palette();
+    black.setColor(QPalette::Window, Qt::black);
+    setPalette(black);
     setAutoFillBackground(true);
+    hide(); // until a renderer is attached
 }
 
 CVideoHostWidget::~CVideoHostWidget()
@@ -21,6 +25,9 @@ CVideoHostWidget::~CVideoHostWidget()
 void CVideoHostWidget::AttachRenderer(GstElement *element)
 {
     Detach();
+    // Without a renderer the host steps aside, so whatever is under it (the
+    // view's "no video" picture) shows.
+    setVisible(element != nullptr);
     if (!element)
         return;
     renderer = platform::RefObject(element);

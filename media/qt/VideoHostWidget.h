@@ -15,7 +15,7 @@ namespace kestrel::media {
 
 // The content of the view's video control: paints the newest frame its
 // renderer has shown, scaled into the video rectangle, and its own
-// background when no renderer is attached or the video is hidden.
+// background while the video is hidden. Without a renderer it is hidden.
 //
 // Threads: a user-interface widget. The renderer's "frame-shown" handler
 // runs on its streaming thread; it copies the frame into the one image kept

@@ -4,6 +4,7 @@
 //
 //   ring-synth OUTPUT.wav
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
