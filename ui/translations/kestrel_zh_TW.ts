@@ -2,102 +2,6 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_TW">
 <context>
-    <name>CAboutDlg</name>
-    <message>
-        <location filename="../AboutDlg.cpp" line="13"/>
-        <source>About Kestrel</source>
-        <translation>關於 Kestrel</translation>
-    </message>
-    <message>
-        <location filename="../AboutDlg.cpp" line="16"/>
-        <source>ORVA Kestrel Beta 002</source>
-        <translation>ORVA Kestrel Beta 002</translation>
-    </message>
-</context>
-<context>
-    <name>CMainFrame</name>
-    <message>
-        <location filename="../MainFrame.cpp" line="103"/>
-        <source>&amp;Call</source>
-        <translation>通話(&amp;C)</translation>
-    </message>
-    <message>
-        <location filename="../MainFrame.cpp" line="104"/>
-        <source>&amp;Local Play/Stop</source>
-        <translation>本機播放/停止(&amp;L)</translation>
-    </message>
-    <message>
-        <location filename="../MainFrame.cpp" line="105"/>
-        <source>&amp;New Call</source>
-        <translation>新通話(&amp;N)</translation>
-    </message>
-    <message>
-        <location filename="../MainFrame.cpp" line="106"/>
-        <source>&amp;End Call</source>
-        <translation>結束通話(&amp;E)</translation>
-    </message>
-    <message>
-        <location filename="../MainFrame.cpp" line="107"/>
-        <source>E&amp;xit</source>
-        <translation>結束(&amp;X)</translation>
-    </message>
-    <message>
-        <location filename="../MainFrame.cpp" line="111"/>
-        <source>&amp;Tool</source>
-        <translation>工具(&amp;T)</translation>
-    </message>
-    <message>
-        <location filename="../MainFrame.cpp" line="112"/>
-        <source>&amp;Option</source>
-        <translation>選項(&amp;O)</translation>
-    </message>
-    <message>
-        <location filename="../MainFrame.cpp" line="113"/>
-        <source>&amp;Encoder</source>
-        <translation>編碼器(&amp;E)</translation>
-    </message>
-    <message>
-        <location filename="../MainFrame.cpp" line="114"/>
-        <source>&amp;Info</source>
-        <translation>資訊(&amp;I)</translation>
-    </message>
-    <message>
-        <location filename="../MainFrame.cpp" line="116"/>
-        <source>&amp;View</source>
-        <translation>檢視(&amp;V)</translation>
-    </message>
-    <message>
-        <location filename="../MainFrame.cpp" line="117"/>
-        <source>&amp;Status Bar</source>
-        <translation>狀態列(&amp;S)</translation>
-    </message>
-    <message>
-        <location filename="../MainFrame.cpp" line="120"/>
-        <source>&amp;Windows size</source>
-        <translation>視窗大小(&amp;W)</translation>
-    </message>
-    <message>
-        <location filename="../MainFrame.cpp" line="126"/>
-        <source>&amp;Help</source>
-        <translation>說明(&amp;H)</translation>
-    </message>
-    <message>
-        <location filename="../MainFrame.cpp" line="127"/>
-        <source>&amp;Readme</source>
-        <translation>讀我檔案(&amp;R)</translation>
-    </message>
-    <message>
-        <location filename="../MainFrame.cpp" line="128"/>
-        <source>&amp;About Kestrel...</source>
-        <translation>關於 Kestrel(&amp;A)...</translation>
-    </message>
-    <message>
-        <location filename="../MainFrame.cpp" line="269"/>
-        <source>ORVA Kestrel</source>
-        <translation>ORVA Kestrel</translation>
-    </message>
-</context>
-<context>
     <name>StringTable</name>
     <message>
         <location filename="../StringTable.cpp" line="10"/>
@@ -222,6 +126,102 @@
         <location filename="../StringTable.cpp" line="33"/>
         <source>Exit Kestrel</source>
         <translation>結束 Kestrel</translation>
+    </message>
+</context>
+<context>
+    <name>kestrel::ui::CAboutDlg</name>
+    <message>
+        <location filename="../AboutDlg.cpp" line="13"/>
+        <source>About Kestrel</source>
+        <translation>關於 Kestrel</translation>
+    </message>
+    <message>
+        <location filename="../AboutDlg.cpp" line="16"/>
+        <source>ORVA Kestrel Beta 002</source>
+        <translation>ORVA Kestrel Beta 002</translation>
+    </message>
+</context>
+<context>
+    <name>kestrel::ui::CMainFrame</name>
+    <message>
+        <location filename="../MainFrame.cpp" line="103"/>
+        <source>&amp;Call</source>
+        <translation>通話(&amp;C)</translation>
+    </message>
+    <message>
+        <location filename="../MainFrame.cpp" line="104"/>
+        <source>&amp;Local Play/Stop</source>
+        <translation>本機播放/停止(&amp;L)</translation>
+    </message>
+    <message>
+        <location filename="../MainFrame.cpp" line="105"/>
+        <source>&amp;New Call</source>
+        <translation>新通話(&amp;N)</translation>
+    </message>
+    <message>
+        <location filename="../MainFrame.cpp" line="106"/>
+        <source>&amp;End Call</source>
+        <translation>結束通話(&amp;E)</translation>
+    </message>
+    <message>
+        <location filename="../MainFrame.cpp" line="107"/>
+        <source>E&amp;xit</source>
+        <translation>結束(&amp;X)</translation>
+    </message>
+    <message>
+        <location filename="../MainFrame.cpp" line="111"/>
+        <source>&amp;Tool</source>
+        <translation>工具(&amp;T)</translation>
+    </message>
+    <message>
+        <location filename="../MainFrame.cpp" line="112"/>
+        <source>&amp;Option</source>
+        <translation>選項(&amp;O)</translation>
+    </message>
+    <message>
+        <location filename="../MainFrame.cpp" line="113"/>
+        <source>&amp;Encoder</source>
+        <translation>編碼器(&amp;E)</translation>
+    </message>
+    <message>
+        <location filename="../MainFrame.cpp" line="114"/>
+        <source>&amp;Info</source>
+        <translation>資訊(&amp;I)</translation>
+    </message>
+    <message>
+        <location filename="../MainFrame.cpp" line="116"/>
+        <source>&amp;View</source>
+        <translation>檢視(&amp;V)</translation>
+    </message>
+    <message>
+        <location filename="../MainFrame.cpp" line="117"/>
+        <source>&amp;Status Bar</source>
+        <translation>狀態列(&amp;S)</translation>
+    </message>
+    <message>
+        <location filename="../MainFrame.cpp" line="120"/>
+        <source>&amp;Windows size</source>
+        <translation>視窗大小(&amp;W)</translation>
+    </message>
+    <message>
+        <location filename="../MainFrame.cpp" line="126"/>
+        <source>&amp;Help</source>
+        <translation>說明(&amp;H)</translation>
+    </message>
+    <message>
+        <location filename="../MainFrame.cpp" line="127"/>
+        <source>&amp;Readme</source>
+        <translation>讀我檔案(&amp;R)</translation>
+    </message>
+    <message>
+        <location filename="../MainFrame.cpp" line="128"/>
+        <source>&amp;About Kestrel...</source>
+        <translation>關於 Kestrel(&amp;A)...</translation>
+    </message>
+    <message>
+        <location filename="../MainFrame.cpp" line="269"/>
+        <source>ORVA Kestrel</source>
+        <translation>ORVA Kestrel</translation>
     </message>
 </context>
 </TS>
