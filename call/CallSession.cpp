@@ -193,8 +193,12 @@ bool CCallSession::ListenOnce(std::stop_token stop)
 
     auto now = Clock::now();
     if (question) {
-        if (auto answer = TakeAnswer())
+        if (auto answer = TakeAnswer()) {
+            // TakeAnswer cleared the wake-up, perhaps a stop's with it.
+            if (stop.stop_requested())
+                return false;
             return ActOnAnswer(*answer, stop);
+        }
         if (now >= question->deadline)
             return QuestionUnanswered(stop, /*callerLeft=*/false);
     }
@@ -298,6 +302,7 @@ bool CCallSession::AcceptOne(std::stop_token stop)
 
 void CCallSession::Refuse(CBlockingSocket &connection, ListenerEvent why, const std::string &address)
 {
+    Report(why, address); // before the caller can see it
     // A fresh connection takes 12 bytes at once; if not, the caller sees the
     // connection close, which its Dial reads as a refusal too.
     const SignalRecord refusal = EncodeSignal({SIG_REFUSE, 0, 0});
@@ -306,7 +311,6 @@ void CCallSession::Refuse(CBlockingSocket &connection, ListenerEvent why, const 
         connection.Close();
     } catch (const CBlockingSocketException &) {
     }
-    Report(why, address);
 }
 
 void CCallSession::TakeIncoming(std::unique_ptr<CBlockingSocket> connection, const sockaddr_in &from)
@@ -343,7 +347,8 @@ std::optional<bool> CCallSession::TakeAnswer()
     const bool answer = *givenAnswer;
     openQuestionId = 0;
     givenAnswer.reset();
-    // The answer's wake-up has been seen; a stop's is seen by its flag.
+    // The answer's wake-up has been seen; a stop's may go with it, so the
+    // caller looks at the stop flag afterwards.
     listenerWake.Clear();
     return answer;
 }
