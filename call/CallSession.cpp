@@ -127,6 +127,7 @@ bool CCallSession::Start(int listenPort, ICallSessionOwner *sessionOwner)
         return false;
     }
     listenerThread = std::jthread([this](std::stop_token stop) { RunListener(stop); });
+    listening = true;
     return true;
 }
 
@@ -137,6 +138,7 @@ std::optional<int> CCallSession::Stop()
         return std::nullopt;
     listenerThread.request_stop(); // wakes the listener's poll through listenerWake
     listenerThread.join();
+    listening = false;
     try {
         listener.Close();
     } catch (const CBlockingSocketException &) {
@@ -146,8 +148,7 @@ std::optional<int> CCallSession::Stop()
 
 bool CCallSession::IsListening() const
 {
-    std::lock_guard lock(threadLock);
-    return listenerThread.joinable();
+    return listening;
 }
 
 void CCallSession::AnswerIncomingCall(int questionId, bool accept)
