@@ -127,6 +127,7 @@ bool CCallSession::Start(int listenPort, ICallSessionOwner *sessionOwner)
         return false;
     }
     listenerThread = std::jthread([this](std::stop_token stop) { RunListener(stop); });
+    listening = true;
     return true;
 }
 
@@ -137,6 +138,7 @@ std::optional<int> CCallSession::Stop()
         return std::nullopt;
     listenerThread.request_stop(); // wakes the listener's poll through listenerWake
     listenerThread.join();
+    listening = false;
     try {
         listener.Close();
     } catch (const CBlockingSocketException &) {
@@ -146,8 +148,7 @@ std::optional<int> CCallSession::Stop()
 
 bool CCallSession::IsListening() const
 {
-    std::lock_guard lock(threadLock);
-    return listenerThread.joinable();
+    return listening;
 }
 
 void CCallSession::AnswerIncomingCall(int questionId, bool accept)
@@ -193,8 +194,12 @@ bool CCallSession::ListenOnce(std::stop_token stop)
 
     auto now = Clock::now();
     if (question) {
-        if (auto answer = TakeAnswer())
+        if (auto answer = TakeAnswer()) {
+            // TakeAnswer cleared the wake-up, perhaps a stop's with it.
+            if (stop.stop_requested())
+                return false;
             return ActOnAnswer(*answer, stop);
+        }
         if (now >= question->deadline)
             return QuestionUnanswered(stop, /*callerLeft=*/false);
     }
@@ -298,6 +303,7 @@ bool CCallSession::AcceptOne(std::stop_token stop)
 
 void CCallSession::Refuse(CBlockingSocket &connection, ListenerEvent why, const std::string &address)
 {
+    Report(why, address); // before the caller can see it
     // A fresh connection takes 12 bytes at once; if not, the caller sees the
     // connection close, which its Dial reads as a refusal too.
     const SignalRecord refusal = EncodeSignal({SIG_REFUSE, 0, 0});
@@ -306,7 +312,6 @@ void CCallSession::Refuse(CBlockingSocket &connection, ListenerEvent why, const 
         connection.Close();
     } catch (const CBlockingSocketException &) {
     }
-    Report(why, address);
 }
 
 void CCallSession::TakeIncoming(std::unique_ptr<CBlockingSocket> connection, const sockaddr_in &from)
@@ -343,7 +348,8 @@ std::optional<bool> CCallSession::TakeAnswer()
     const bool answer = *givenAnswer;
     openQuestionId = 0;
     givenAnswer.reset();
-    // The answer's wake-up has been seen; a stop's is seen by its flag.
+    // The answer's wake-up has been seen; a stop's may go with it, so the
+    // caller looks at the stop flag afterwards.
     listenerWake.Clear();
     return answer;
 }

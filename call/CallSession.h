@@ -10,6 +10,7 @@
 
 #include <netinet/in.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -74,7 +75,8 @@ public:
     // Stops the listener thread and joins it, within 100 ms in every state:
     // an open question is withdrawn and refused, the accepted connection
     // closed, then the listening socket. 1 when a listener ran, empty
-    // otherwise.
+    // otherwise. Not from inside the owner's or the monitor's calls, which
+    // run on the listener thread itself.
     std::optional<int> Stop();
     bool IsListening() const;
 
@@ -208,8 +210,9 @@ private:
     // ends every wait on the old connection.
     platform::PollInterrupter outgoingClosed;
 
-    mutable std::mutex threadLock; // guards listenerThread (Start, Stop, IsListening)
+    std::mutex threadLock; // guards listenerThread: one Start or Stop at a time
     std::jthread listenerThread;
+    std::atomic<bool> listening{false}; // read without the lock, also from callbacks
 };
 
 } // namespace kestrel::call

@@ -54,12 +54,48 @@ void LookupFinished(sigval value)
     Release(lookup);
 }
 
+NameLookupResult FirstAddress(int error, const addrinfo *found)
+{
+    if (error != 0)
+        return {std::nullopt, error};
+    for (const addrinfo *entry = found; entry; entry = entry->ai_next) {
+        if (entry->ai_family == AF_INET)
+            return {reinterpret_cast<const sockaddr_in *>(entry->ai_addr)->sin_addr.s_addr, 0};
+    }
+    return {std::nullopt, EAI_NONAME};
+}
+
+// A look-up nobody can cancel needs no resolver threads: it runs right here.
+NameLookupResult LookUpNow(const std::string &name)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo *found = nullptr;
+    const int error = ::getaddrinfo(name.c_str(), nullptr, &hints, &found);
+    const NameLookupResult result = FirstAddress(error, found);
+    if (found)
+        ::freeaddrinfo(found);
+    return result;
+}
+
+#if defined(__SANITIZE_THREAD__)
+// ThreadSanitizer cannot follow the threads that glibc's asynchronous
+// resolver starts inside the C library (they crash in its allocator), so
+// builds with it look every name up at once, without a cancel.
+constexpr bool kAsynchronousLookUp = false;
+#else
+constexpr bool kAsynchronousLookUp = true;
+#endif
+
 } // namespace
 
 NameLookupResult LookUpIPv4(const std::string &name, std::stop_token cancel)
 {
     if (cancel.stop_requested())
         return {std::nullopt, EAI_CANCELED};
+    if (!kAsynchronousLookUp || !cancel.stop_possible())
+        return LookUpNow(name);
     std::unique_ptr<PendingLookup> starting;
     std::optional<platform::PollInterrupter> cancelled;
     try {
@@ -91,18 +127,7 @@ NameLookupResult LookUpIPv4(const std::string &name, std::stop_token cancel)
         Release(lookup);
         return {std::nullopt, EAI_CANCELED};
     }
-    NameLookupResult result;
-    result.error = ::gai_error(&lookup->request);
-    if (result.error == 0) {
-        result.error = EAI_NONAME;
-        for (const addrinfo *entry = lookup->request.ar_result; entry; entry = entry->ai_next) {
-            if (entry->ai_family == AF_INET) {
-                result.address = reinterpret_cast<const sockaddr_in *>(entry->ai_addr)->sin_addr.s_addr;
-                result.error = 0;
-                break;
-            }
-        }
-    }
+    const NameLookupResult result = FirstAddress(::gai_error(&lookup->request), lookup->request.ar_result);
     Release(lookup);
     return result;
 }

@@ -16,9 +16,10 @@ struct NameLookupResult {
 };
 
 // Looks `name` up (dotted text or host name) and waits for the answer. A stop
-// requested on `cancel`, before or during the look-up, ends the wait at once.
-// The resolver may go on with a look-up that was already under way; its
-// result is then freed when it arrives.
+// requested on `cancel`, before or during the look-up, ends the wait at once:
+// the look-up then runs on glibc's asynchronous resolver, which may go on
+// with it and frees its result when it arrives. Without a token that can be
+// stopped the look-up is an ordinary blocking one.
 NameLookupResult LookUpIPv4(const std::string &name, std::stop_token cancel = {});
 
 } // namespace kestrel::call

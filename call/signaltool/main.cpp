@@ -14,7 +14,8 @@
 //   withdrawn ADDR          the caller left (or the question timed out) first
 //   started ADDR MASK       the call with ADDR is up; MASK is what ADDR sends
 //   ended                   the call is over
-//   failed MESSAGE          placing the call failed ("Connection Failed!!", ...)
+//   failed MESSAGE          placing the call failed ("Connection Failed!!", ...);
+//                           nothing when a quit signal cancelled it
 // A call is placed on a thread of its own, as the program does it; SIGINT or
 // SIGTERM while it is being placed cancels it.
 
@@ -123,22 +124,24 @@ public:
         if (::inet_pton(AF_INET, peer.c_str(), &parsed) != 1)
             address = session.ResolveName(peer, cancel);
         if (address.empty())
-            return Fail("Connection Failed!!");
+            return Fail("Connection Failed!!", cancel);
         if (address == "127.0.0.1" || address == options.bind)
-            return Fail("Can't connect to self");
+            return Fail("Can't connect to self", cancel);
         if (!session.Dial(address, cancel))
-            return Fail("Connection Failed!!");
+            return Fail("Connection Failed!!", cancel);
         int peerMask = 0;
         if (!session.Negotiate(options.mask, peerMask, cancel))
-            return Fail("Network initialize Failed");
+            return Fail("Network initialize Failed", cancel);
         owner.Print("started " + address + " " + std::to_string(peerMask));
         return true;
     }
 
 private:
-    bool Fail(const char *message)
+    // A call cancelled because the program quits fails without a message.
+    bool Fail(const char *message, const std::stop_token &cancel)
     {
-        owner.Print(std::string("failed ") + message);
+        if (!cancel.stop_requested())
+            owner.Print(std::string("failed ") + message);
         session.HangUp();
         return false;
     }

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 namespace kestrel::call::test {
