@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 namespace kestrel::testpattern {
 
@@ -9,6 +10,8 @@ namespace {
 
 // Weight of one new sample in an exponential average with this time constant.
 double SmoothingWeight(double timeConstantS, int sampleRate) { return 1.0 - std::exp(-1.0 / (timeConstantS * sampleRate)); }
+
+int64_t SamplesIn(int64_t ns, int sampleRate) { return ns * sampleRate / 1'000'000'000; }
 
 }  // namespace
 
@@ -20,7 +23,9 @@ TestMicrophoneOnsetDetector::TestMicrophoneOnsetDetector(int sampleRate, OnsetDe
       // only slowly, so the start of a burst does not raise it much.
       riseWeight_(SmoothingWeight(0.2, sampleRate_)),
       fallWeight_(SmoothingWeight(0.01, sampleRate_)),
-      window_(static_cast<size_t>(std::max<int64_t>(8, options.windowNs * sampleRate_ / 1'000'000'000))) {}
+      longestBurst_(static_cast<size_t>(
+          SamplesIn(2 * (options.burstLengthNs + options.lengthToleranceNs + options.windowNs), sampleRate_))),
+      window_(static_cast<size_t>(std::max<int64_t>(8, SamplesIn(options.windowNs, sampleRate_)))) {}
 
 std::vector<int64_t> TestMicrophoneOnsetDetector::Feed(std::span<const int16_t> samples, int64_t firstSampleTimeNs) {
   std::vector<int64_t> onsets;
@@ -33,7 +38,47 @@ std::vector<int64_t> TestMicrophoneOnsetDetector::Feed(std::span<const int16_t> 
 
 double TestMicrophoneOnsetDetector::Threshold() const { return std::max(background_ * options_.riseRatio, floorEnergy_); }
 
+void TestMicrophoneOnsetDetector::FinishBurst(std::vector<int64_t>& onsets) {
+  inBurst_ = false;
+  if (burstTooLong_ || burst_.empty()) return;
+
+  // The burst's typical level: the median of its peaks over 1 ms stretches,
+  // which the loud part, most of the stretch, decides.
+  const size_t stretch = static_cast<size_t>(std::max<int64_t>(1, SamplesIn(1'000'000, sampleRate_)));
+  std::vector<int> peaks;
+  for (size_t at = 0; at < burst_.size(); at += stretch) {
+    int peak = 0;
+    for (size_t i = at; i < std::min(burst_.size(), at + stretch); ++i) peak = std::max(peak, std::abs(int{burst_[i].value}));
+    peaks.push_back(peak);
+  }
+  std::nth_element(peaks.begin(), peaks.begin() + peaks.size() / 2, peaks.end());
+  const int half = std::max(1, peaks[peaks.size() / 2] / 2);
+
+  const auto loud = [half](const TimedSample& s) { return std::abs(int{s.value}) >= half; };
+  const auto first = std::find_if(burst_.begin(), burst_.end(), loud);
+  const auto last = std::find_if(burst_.rbegin(), burst_.rend(), loud);
+  if (first == burst_.end()) return;
+  const int64_t samplePeriodNs = 1'000'000'000 / sampleRate_;
+  const int64_t endNs = last->timeNs + samplePeriodNs;
+  if (std::llabs(endNs - first->timeNs - options_.burstLengthNs) > options_.lengthToleranceNs) return;
+
+  const int64_t onsetNs = endNs - options_.burstLengthNs;
+  if (haveOnset_ && onsetNs - lastOnsetNs_ < options_.minimumGapNs) return;
+  onsets.push_back(onsetNs);
+  lastOnsetNs_ = onsetNs;
+  haveOnset_ = true;
+}
+
 void TestMicrophoneOnsetDetector::Take(int16_t value, int64_t timeNs, std::vector<int64_t>& onsets) {
+  if (filled_ > 0 && (timeNs < lastTimeNs_ || timeNs - lastTimeNs_ > options_.windowNs)) {
+    // A gap in the sound (lost packets, a restart): start the window afresh
+    // and drop a burst it cut; the background stays.
+    filled_ = next_ = 0;
+    sumOfSquares_ = 0;
+    inBurst_ = false;
+  }
+  lastTimeNs_ = timeNs;
+
   TimedSample& slot = window_[next_];
   if (filled_ == window_.size()) sumOfSquares_ -= static_cast<int64_t>(slot.value) * slot.value;
   slot = {value, timeNs};
@@ -52,28 +97,23 @@ void TestMicrophoneOnsetDetector::Take(int16_t value, int64_t timeNs, std::vecto
   }
   const double threshold = Threshold();
   if (inBurst_) {
-    if (energy < threshold / 2) inBurst_ = false;
-    return;
-  }
-  if (energy >= threshold && (!haveOnset_ || timeNs - lastOnsetNs_ >= options_.minimumGapNs)) {
-    // The first sample in the window as loud as the threshold's RMS marks the
-    // onset; some sample is, since their mean square reached it.
-    const double amplitude = std::sqrt(threshold);
-    int64_t onsetNs = timeNs;
-    for (size_t k = 0; k < window_.size(); ++k) {
-      const TimedSample& s = window_[(next_ + k) % window_.size()];
-      if (std::abs(static_cast<double>(s.value)) >= amplitude) {
-        onsetNs = s.timeNs;
-        break;
-      }
+    if (burst_.size() < longestBurst_) {
+      burst_.push_back(slot);
+    } else {
+      burstTooLong_ = true;  // something else: wait for its end, report nothing
     }
-    onsets.push_back(onsetNs);
-    lastOnsetNs_ = onsetNs;
-    haveOnset_ = true;
-    inBurst_ = true;
+    if (energy < threshold / 2) FinishBurst(onsets);
     return;
   }
-  if (energy < threshold) background_ += (energy - background_) * (energy > background_ ? riseWeight_ : fallWeight_);
+  if (energy >= threshold) {
+    // The burst began somewhere in the window: keep all of it.
+    inBurst_ = true;
+    burstTooLong_ = false;
+    burst_.clear();
+    for (size_t k = 0; k < window_.size(); ++k) burst_.push_back(window_[(next_ + k) % window_.size()]);
+    return;
+  }
+  background_ += (energy - background_) * (energy > background_ ? riseWeight_ : fallWeight_);
 }
 
 }  // namespace kestrel::testpattern

@@ -14,9 +14,10 @@
 namespace kestrel::testpattern {
 
 inline constexpr double kToneHz = 440.0;
-inline constexpr double kToneAmplitude = 1000.0;  // -30 dBFS
+inline constexpr double kToneAmplitude = 500.0;  // -36 dBFS
 inline constexpr double kBurstHz = 1000.0;
-inline constexpr double kBurstAmplitude = 16000.0;  // -6 dBFS
+// -12 dBFS: a speech coder overshoots at a burst's start, and must not clip.
+inline constexpr double kBurstAmplitude = 8000.0;
 inline constexpr int64_t kBurstLengthNs = 30'000'000;
 inline constexpr int64_t kDefaultBurstIntervalNs = 500'000'000;
 

@@ -35,13 +35,13 @@ std::vector<int64_t> OnsetsOfSignal(int rate, int64_t startNs, double seconds, d
   return onsets;
 }
 
-// The multiples of the interval after `startNs`, and at least 10 ms (more
-// than the detector's window) before the end.
+// The multiples of the interval after `startNs` whose burst has ended (and
+// the detector's window passed) before the end.
 std::vector<int64_t> ExpectedOnsets(int64_t startNs, double seconds) {
   std::vector<int64_t> expected;
   const int64_t endNs = startNs + static_cast<int64_t>(seconds * 1e9);
   for (int64_t t = BurstOnsetAtOrBefore(startNs, kDefaultBurstIntervalNs) + kDefaultBurstIntervalNs;
-       t + 10 * kMs <= endNs; t += kDefaultBurstIntervalNs) {
+       t + kBurstLengthNs + 10 * kMs <= endNs; t += kDefaultBurstIntervalNs) {
     expected.push_back(t);
   }
   return expected;
@@ -71,8 +71,7 @@ TEST(TestPatternSound, BurstsStartOnWholeMultiplesOfTheCaptureClock) {
   const int64_t start = 3'600'123 * kMs + 456;
   for (int rate : {48000, 8000}) {
     SCOPED_TRACE(rate);
-    // The first samples of a burst are small (its sine starts at 0): a sample or two late.
-    ExpectOnsetsNear(OnsetsOfSignal(rate, start, 3.0), ExpectedOnsets(start, 3.0), 3'000'000'000LL / rate);
+    ExpectOnsetsNear(OnsetsOfSignal(rate, start, 3.0), ExpectedOnsets(start, 3.0), 100'000);
   }
 }
 
@@ -118,11 +117,50 @@ TEST(TestPatternSound, DetectorIgnoresTheToneSilenceAndTheToneComingBack) {
   audio.insert(audio.end(), tone.begin(), tone.end());
   EXPECT_TRUE(detector.Feed(audio, 0).empty());
 
-  // A loud burst after all that is found, to the sample.
-  const auto burst = Tone(kBurstHz, kBurstAmplitude, rate, rate / 20);
-  const auto onsets = detector.Feed(burst, 5 * 1'000 * kMs);
+  // A burst after all that is found once it has ended, to the sample.
+  std::vector<int16_t> burst = Tone(kBurstHz, kBurstAmplitude, rate, kBurstLengthNs * rate / 1'000'000'000);
+  EXPECT_TRUE(detector.Feed(burst, 2'500 * kMs).empty());
+  auto onsets = detector.Feed(std::vector<int16_t>(rate / 10, 0), 2'500 * kMs + kBurstLengthNs);
   ASSERT_EQ(onsets.size(), 1U);
-  EXPECT_NEAR(onsets[0], 5'000 * kMs, 2 * 125'000);
+  EXPECT_NEAR(onsets[0], 2'500 * kMs, 125'000);
+
+  // After a gap in the sound (times jump ahead), the next burst is timed right.
+  EXPECT_TRUE(detector.Feed(tone, 9'000 * kMs).empty());
+  EXPECT_TRUE(detector.Feed(burst, 10'000 * kMs).empty());
+  onsets = detector.Feed(tone, 10'000 * kMs + kBurstLengthNs);
+  ASSERT_EQ(onsets.size(), 1U);
+  EXPECT_NEAR(onsets[0], 10'000 * kMs, 125'000);
+}
+
+TEST(TestPatternSound, DetectorTimesABurstWhoseStartACoderSmeared) {
+  // As TrueSpeech does: the burst starts 6 ms early at half strength and
+  // overshoots for 5 ms after its true onset; its end stays sharp.
+  const int rate = 8000;
+  const size_t ms = rate / 1000;
+  std::vector<int16_t> audio = Tone(kToneHz, kToneAmplitude, rate, 200 * ms);
+  const auto loud = Tone(kBurstHz, kBurstAmplitude, rate, 36 * ms);
+  for (size_t n = 0; n < loud.size(); ++n) {
+    const double gain = n < 6 * ms ? 0.5 : n < 11 * ms ? 1.8 : 1.0;
+    audio[100 * ms - 6 * ms + n] = static_cast<int16_t>(gain * loud[n]);
+  }
+  TestMicrophoneOnsetDetector detector(rate);
+  const auto onsets = detector.Feed(audio, 0);
+  ASSERT_EQ(onsets.size(), 1U);
+  EXPECT_NEAR(onsets[0], 100 * kMs, 250'000);
+}
+
+TEST(TestPatternSound, LoudSoundsOfAnotherLengthAreNoBursts) {
+  const int rate = 8000;
+  for (size_t loudMs : {10, 60, 500}) {
+    SCOPED_TRACE(loudMs);
+    std::vector<int16_t> audio = Tone(kToneHz, kToneAmplitude, rate, rate / 5);
+    const auto loud = Tone(kBurstHz, kBurstAmplitude, rate, loudMs * rate / 1000);
+    audio.insert(audio.end(), loud.begin(), loud.end());
+    const auto tail = Tone(kToneHz, kToneAmplitude, rate, rate / 5);
+    audio.insert(audio.end(), tail.begin(), tail.end());
+    TestMicrophoneOnsetDetector detector(rate);
+    EXPECT_TRUE(detector.Feed(audio, 0).empty());
+  }
 }
 
 TEST(TestPatternSound, DetectorFindsTheSameOnsetsHoweverTheSamplesArrive) {
