@@ -4,10 +4,17 @@
 
 #include <gst/gst.h>
 
+#include "platform/outsidefilters/TestCameraSource.h"
+#include "platform/outsidefilters/TestMicrophoneSource.h"
 #include "platform/outsidefilters/TrueSpeechCompressor.h"
 #include "platform/outsidefilters/TrueSpeechEncode.h"
 
 static gboolean plugin_init(GstPlugin* plugin) {
+  // The test camera and microphone.
+  if (!gst_element_register(plugin, "kestreltestcamerasrc", GST_RANK_NONE, KESTREL_TYPE_TEST_CAMERA_SOURCE) ||
+      !gst_element_register(plugin, "kestreltestmicrophonesrc", GST_RANK_NONE, KESTREL_TYPE_TEST_MICROPHONE_SOURCE)) {
+    return FALSE;
+  }
   return gst_element_register(plugin, "kestreltruespeech", GST_RANK_NONE, KESTREL_TYPE_TRUESPEECH_COMPRESSOR) &&
          gst_element_register(plugin, "kestreltruespeechenc", GST_RANK_NONE, KESTREL_TYPE_TRUESPEECH_ENCODE);
 }
