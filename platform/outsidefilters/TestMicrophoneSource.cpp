@@ -114,18 +114,22 @@ GstFlowReturn create(GstBaseSrc* base, guint64 offset, guint size, GstBuffer** o
   const int rate = s.rate, bytesPerFrame = s.bytesPerFrame;
   if (!s.signal || rate <= 0 || bytesPerFrame <= 0) return GST_FLOW_NOT_NEGOTIATED;
 
-  // Whole frames only, at least one, however small the block size.
+  // Whole frames only, at least one, however small the block size. A buffer
+  // from a pool (or from downstream) may be larger than asked: it is cut to size.
   GstBuffer* buffer = *out;
   guint frames = std::max<guint>(1, size / static_cast<guint>(bytesPerFrame));
   if (buffer == nullptr) {
     const GstFlowReturn allocated = GST_BASE_SRC_CLASS(kestrel_test_microphone_source_parent_class)
                                         ->alloc(base, offset, frames * static_cast<guint>(bytesPerFrame), &buffer);
     if (allocated != GST_FLOW_OK) return allocated;
-  } else {
-    frames = static_cast<guint>(gst_buffer_get_size(buffer) / static_cast<gsize>(bytesPerFrame));
-    if (frames == 0) return GST_FLOW_ERROR;
-    gst_buffer_set_size(buffer, static_cast<gssize>(frames) * bytesPerFrame);
   }
+  frames = std::min<guint>(frames, static_cast<guint>(gst_buffer_get_size(buffer) / static_cast<gsize>(bytesPerFrame)));
+  if (frames == 0) {
+    if (*out == nullptr) gst_buffer_unref(buffer);
+    GST_ELEMENT_ERROR(base, RESOURCE, WRITE, ("The buffer for the test sound is smaller than one frame."), (nullptr));
+    return GST_FLOW_ERROR;
+  }
+  gst_buffer_set_size(buffer, static_cast<gssize>(frames) * bytesPerFrame);
 
   GstElement* element = GST_ELEMENT(base);
   GstRef<GstClock> clock(gst_element_get_clock(element));

@@ -34,10 +34,6 @@ class TestMicrophoneSignal {
   // call to the next, whatever the times given.
   void Generate(int16_t* out, size_t frames, int64_t firstFrameTimeNs);
 
-  int sampleRate() const { return sampleRate_; }
-  int channels() const { return channels_; }
-  int64_t burstIntervalNs() const { return burstIntervalNs_; }
-
  private:
   int sampleRate_;
   int channels_;

@@ -1,8 +1,8 @@
 #include <gst/video/video.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <atomic>
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>

@@ -86,14 +86,6 @@ TEST(TestPatternPicture, StampReadsBackInEveryFormatAndSize) {
   }
 }
 
-TEST(TestPatternPicture, CaptureTimeKeepsItsLow48Bits) {
-  const int64_t time = (int64_t{1} << 48) + 777;
-  const auto reading = Painted({5, time}).read();
-  ASSERT_TRUE(reading);
-  EXPECT_EQ(reading->captureTimeUs, 777);
-  EXPECT_TRUE(reading->checksumOk);
-}
-
 TEST(TestPatternPicture, PictureMovesAndEveryMacroblockRowChangesFromFrameToFrame) {
   // Concealing a lost slice with the previous picture, or splicing two
   // frames, is caught only where the content differs: every macroblock row

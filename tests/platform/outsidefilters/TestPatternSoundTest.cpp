@@ -60,12 +60,6 @@ std::vector<int16_t> Tone(double hz, double amplitude, int rate, size_t samples)
 
 }  // namespace
 
-TEST(TestPatternSound, BurstOnsetIsTheLastWholeMultipleOfTheInterval) {
-  EXPECT_EQ(BurstOnsetAtOrBefore(1000 * kMs, 500 * kMs), 1000 * kMs);
-  EXPECT_EQ(BurstOnsetAtOrBefore(1499 * kMs, 500 * kMs), 1000 * kMs);
-  EXPECT_EQ(BurstOnsetAtOrBefore(-1, 500 * kMs), -500 * kMs);
-}
-
 TEST(TestPatternSound, BurstsStartOnWholeMultiplesOfTheCaptureClock) {
   // An hour after boot, 123 ms after a multiple, at the two ends of the rates.
   const int64_t start = 3'600'123 * kMs + 456;
