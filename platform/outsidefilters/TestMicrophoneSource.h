@@ -13,7 +13,7 @@
 // running time of their first sample's capture as PTS and are pushed when the
 // clock reaches the end of their last sample, as from a real microphone.
 // The burst in a buffer therefore starts at clock time
-//   base time + PTS + (sample index) / rate,
+//   (the element's) base time + PTS + (sample index) / rate,
 // which is a whole multiple of the interval. With the system clock (the
 // pipeline's clock unless an element offers another) that is CLOCK_MONOTONIC,
 // so a listener on the same machine takes an onset it hears at monotonic time

@@ -32,7 +32,7 @@ class TestCamera : public ::testing::Test {
     TestDevicePipeline pipeline(description);
     EXPECT_EQ(pipeline.error(), "");
     if (!pipeline.error().empty() || !pipeline.play()) return {};
-    baseTime_ = pipeline.baseTime();
+    baseTime_ = pipeline.sourceBaseTime();
     std::vector<Frame> frames;
     while (static_cast<int>(frames.size()) < count) {
       auto sample = pipeline.pull();
@@ -41,6 +41,7 @@ class TestCamera : public ::testing::Test {
         break;
       }
       frames.push_back(Read(sample.get()));
+      baseTime_ = pipeline.sourceBaseTime();
     }
     return frames;
   }
@@ -75,7 +76,7 @@ class TestCamera : public ::testing::Test {
     }
   }
 
-  GstClockTime baseTime_ = 0;  // of the last pipeline Frames() played
+  GstClockTime baseTime_ = 0;  // of the camera in the last pipeline Frames() played
 };
 
 }  // namespace

@@ -32,7 +32,7 @@ class TestMicrophone : public ::testing::Test {
     TestDevicePipeline pipeline(description);
     EXPECT_EQ(pipeline.error(), "");
     if (!pipeline.error().empty() || !pipeline.play()) return {};
-    baseTime_ = pipeline.baseTime();
+    baseTime_ = pipeline.sourceBaseTime();
     std::vector<Buffer> buffers;
     GstClockTime held = 0;
     while (held < seconds * GST_SECOND) {
@@ -43,6 +43,7 @@ class TestMicrophone : public ::testing::Test {
       }
       Buffer b;
       b.pulledAt = pipeline.clockTime();
+      baseTime_ = pipeline.sourceBaseTime();
       GstAudioInfo info;
       EXPECT_TRUE(gst_audio_info_from_caps(&info, gst_sample_get_caps(sample.get())));
       b.rate = GST_AUDIO_INFO_RATE(&info);

@@ -55,12 +55,27 @@ class TestDevicePipeline {
     return GstMiniRef<GstSample>(gst_app_sink_try_pull_sample(GST_APP_SINK(sink_.get()), timeout));
   }
 
-  // The pipeline clock's time now, and the running time's origin on it.
+  // The pipeline clock's time now.
   GstClockTime clockTime() const {
     GstRef<GstClock> clock(gst_element_get_clock(pipeline_.get()));
     return clock ? gst_clock_get_time(clock.get()) : GST_CLOCK_TIME_NONE;
   }
-  GstClockTime baseTime() const { return gst_element_get_base_time(pipeline_.get()); }
+
+  // The origin of the source's running time on that clock: normally the
+  // pipeline's, but when the pipeline plays again after a lost state it may
+  // hand a new one to the elements it changes while a source that kept
+  // playing keeps its own. The source's is the one its timestamps mean.
+  GstClockTime sourceBaseTime() const {
+    GstIterator* sources = gst_bin_iterate_sources(GST_BIN(pipeline_.get()));
+    GValue item = G_VALUE_INIT;
+    GstClockTime base = gst_element_get_base_time(pipeline_.get());
+    if (gst_iterator_next(sources, &item) == GST_ITERATOR_OK) {
+      base = gst_element_get_base_time(GST_ELEMENT(g_value_get_object(&item)));
+      g_value_unset(&item);
+    }
+    gst_iterator_free(sources);
+    return base;
+  }
 
  private:
   GstRef<GstElement> pipeline_;
