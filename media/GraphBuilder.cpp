@@ -190,6 +190,7 @@ bool CGraphBuilder::StartCallMedia(const std::string &peerAddress, int peerMask)
     ClearCaptureGraph();
     ClearRenderGraph();
     statistics.Reset();
+    callMediaRunning = true;
 
     if (peerMask == 1 || peerMask == 3)
         BuildVideoReceiveChain();
@@ -261,6 +262,7 @@ void CGraphBuilder::ConfigureSource()
 
 void CGraphBuilder::StopMedia()
 {
+    callMediaRunning = false;
     ClearCaptureGraph();
     ClearRenderGraph();
     AttachVideoWindow(call::GraphKind::Capture); // the empty capture graph: the control shows no video

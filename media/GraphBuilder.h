@@ -100,6 +100,8 @@ public:
     const FilterSlots &Slots() const { return filterSlots; }
     const CCallStatistics &Statistics() const { return statistics; }
     bool HasVideoWindow() const { return videoWindow != nullptr; }
+    // True from a call's media start until they stop.
+    bool CallMediaRunning() const { return callMediaRunning; }
 
 private:
     bool AddVideoCapture();
@@ -119,6 +121,7 @@ private:
     std::unique_ptr<IVideoWindow> videoWindow;
     std::shared_ptr<ICaptureDevice> chosenCamera;
     std::shared_ptr<ICaptureDevice> chosenMicrophone;
+    bool callMediaRunning = false;
 };
 
 } // namespace kestrel::media

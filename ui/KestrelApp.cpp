@@ -168,7 +168,8 @@ int RunKestrel(int &argc, char **argv, const CommandLine &line)
     QTimer statisticsTimer;
     if (line.printStatistics) {
         QObject::connect(&statisticsTimer, &QTimer::timeout, [&graphs] {
-            const std::string text = media::CCallStatistics::Format(graphs->Statistics().Read()) + "\n";
+            const std::string text = media::CCallStatistics::Format(graphs->Statistics().Read()) +
+                                     (graphs->CallMediaRunning() ? " call=up\n" : " call=idle\n");
             std::fputs(text.c_str(), stdout);
             std::fflush(stdout);
         });
