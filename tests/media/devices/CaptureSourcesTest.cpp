@@ -2,9 +2,9 @@
 #include "media/devices/ListDevices.h"
 #include "media/devices/V4l2InputRouters.h"
 #include "tests/media/MediaTestSupport.h"
-#include "tests/media/crossbar/FakeCrossbar.h"
 #include "tests/media/crossbar/FakeV4l2Device.h"
 #include "tests/media/devices/FakeCamera.h"
+#include "tests/media/devices/FakeRouters.h"
 
 #include <gtest/gtest.h>
 
@@ -14,37 +14,12 @@
 namespace kestrel::media::devices {
 namespace {
 
-using crossbar::CCrossbarRouter;
-using crossbar::PinConnection;
 using test::FakeDevices;
+using test::FakeRouters;
 
 class CaptureSourcesTest : public ::testing::Test {
 protected:
     void SetUp() override { media::test::InitGstreamerForMediaTests(); }
-};
-
-// Routers for the cameras a test names, over made-up crossbars.
-class FakeRouters final : public IInputRouterFactory {
-public:
-    void GiveInputs(const std::string &camera, std::vector<int> connectorTypes)
-    {
-        inputs[camera] = std::move(connectorTypes);
-    }
-    std::unique_ptr<CCrossbarRouter> MakeRouter(const ICaptureDevice &camera) override
-    {
-        const auto found = inputs.find(camera.Name());
-        if (found == inputs.end())
-            return nullptr;
-        auto card = std::make_shared<crossbar::test::FakeCrossbar>(camera.Name(), log);
-        for (int type : found->second)
-            card->AddInput(type);
-        card->AddOutput(crossbar::connector::VideoDecoder);
-        HResult result = media::result::Ok;
-        return std::make_unique<CCrossbarRouter>(PinConnection::ToCrossbar(card, 0), result);
-    }
-
-    std::map<std::string, std::vector<int>> inputs;
-    std::shared_ptr<std::vector<std::string>> log = std::make_shared<std::vector<std::string>>();
 };
 
 TEST_F(CaptureSourcesTest, DevicesWithoutANameOrAnElementAreNotListed)
