@@ -1,6 +1,7 @@
 #include "media/pages/AudioDlg.h"
 #include "media/pages/VideoDlg.h"
 #include "platform/store/AppProfile.h"
+#include "platform/store/FileProfileStore.h"
 #include "platform/store/MemoryProfileStore.h"
 #include "tests/media/MediaTestSupport.h"
 #include "tests/media/devices/FakeCamera.h"
@@ -11,6 +12,7 @@
 #include <QComboBox>
 #include <QRadioButton>
 #include <QSlider>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -216,6 +218,34 @@ TEST_F(VideoPage, AnotherCameraShowsItsInputsAtOnceAndBecomesTheChoiceOnOk)
     EXPECT_EQ(cameras->currentIndex(), 1);
     EXPECT_EQ(inputs->currentIndex(), 2);
     EXPECT_EQ(devices.enumerations, 1) << "listed once per run";
+}
+
+TEST_F(VideoPage, TheChosenCameraAndInputSurviveARestart)
+{
+    devices.Add("USB Camera");
+    devices.Add("TV Card");
+    devices.Add("Capture Stick");
+    routers.GiveInputs("TV Card", {VideoTuner, VideoComposite, VideoSVideo});
+    routers.GiveInputs("Capture Stick", {VideoComposite, VideoSVideo});
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    const std::filesystem::path file = home.filePath(QStringLiteral("kestrel.reg")).toStdString();
+    {
+        platform::FileProfileStore saved(file);
+        CVideoDlg page(Sources(), saved);
+        page.OnInitDialog();
+        Control<QComboBox>(page, "1003")->setCurrentIndex(1);
+        Control<QComboBox>(page, "1006")->setCurrentIndex(1);
+        page.OnOK();
+    }
+    routers.log->clear();
+    platform::FileProfileStore restarted(file);
+    CVideoDlg page(Sources(), restarted);
+    EXPECT_EQ(page.ChooseDefaultDevice(), 0);
+    EXPECT_EQ(page.ChosenDevice()->Name(), "TV Card");
+    EXPECT_EQ(Routed(), (Log{"TV Card 0<-1"}));
+    page.OnInitDialog();
+    EXPECT_EQ(Control<QComboBox>(page, "1006")->currentIndex(), 1);
 }
 
 TEST_F(VideoPage, CancelKeepsTheChoiceAndStoresNothing)
