@@ -1,8 +1,22 @@
 #include "media/mixer/AlsaElements.h"
 
+// The C headers asoundlib.h uses come first, with their own linkage, so that
+// the block below gives C linkage to ALSA's declarations only: alsa-lib
+// 1.2.8 declares snd_lib_error_set_local outside its extern "C" block.
+#include <assert.h>
+#include <endian.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/types.h>
+#include <unistd.h>
+extern "C" {
 #include <alsa/asoundlib.h>
-
-#include <cstring>
+}
 
 namespace kestrel::media::mixer {
 
@@ -12,6 +26,21 @@ struct MixerClose {
     void operator()(snd_mixer_t *mixer) const { snd_mixer_close(mixer); }
 };
 using MixerHandle = std::unique_ptr<snd_mixer_t, MixerClose>;
+
+// While a mixer is being opened on this thread ALSA's complaints (a machine
+// without a sound card gives a dozen lines per attempt) are dropped: no
+// mixer simply means no level, and the program keeps no log of its own.
+class QuietAlsaErrors {
+public:
+    QuietAlsaErrors() : previous(snd_lib_error_set_local(&Drop)) {}
+    ~QuietAlsaErrors() { snd_lib_error_set_local(previous); }
+    QuietAlsaErrors(const QuietAlsaErrors &) = delete;
+    QuietAlsaErrors &operator=(const QuietAlsaErrors &) = delete;
+
+private:
+    static void Drop(const char *, int, const char *, int, const char *, va_list) {}
+    snd_local_error_handler_t previous;
+};
 
 bool NamesCaptureSelector(const std::string &name)
 {
@@ -116,6 +145,7 @@ private:
 
 std::unique_ptr<IAlsaMixerElements> OpenAlsaMixerElements(const std::string &device)
 {
+    const QuietAlsaErrors quiet;
     snd_mixer_t *opened = nullptr;
     if (snd_mixer_open(&opened, 0) < 0)
         return nullptr;

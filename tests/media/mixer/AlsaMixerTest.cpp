@@ -258,10 +258,12 @@ TEST_F(AlsaMixer, TheFirstCardIsUsedWhenTheDefaultMixerCannotBeOpened)
     EXPECT_EQ(mixers.Open(1), nullptr) << "there is only device 0";
 }
 
-TEST(AlsaMixerElements, AMixerThatDoesNotExistIsNotOpened)
+TEST(AlsaMixerElements, AMixerThatDoesNotExistIsNotOpenedAndNothingIsPrinted)
 {
+    ::testing::internal::CaptureStderr();
     EXPECT_EQ(OpenAlsaMixerElements("hw:99"), nullptr);
     EXPECT_EQ(OpenAlsaMixerElements("kestrel-no-such-mixer"), nullptr);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
 
 } // namespace
