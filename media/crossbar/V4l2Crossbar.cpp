@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -101,7 +102,7 @@ CV4l2Crossbar::CV4l2Crossbar(IV4l2Calls &calls, platform::UniqueFd fd, const std
             if (audioSets[i] & (1u << bit))
                 video[i].related = audioPinOf(bit);
         if (video[i].related != -1) {
-            Pin &sound = audio[static_cast<std::size_t>(video[i].related - VideoInputCount())];
+            Pin &sound = AudioPin(video[i].related);
             if (sound.related == -1)
                 sound.related = static_cast<int>(i);
         }
@@ -130,8 +131,8 @@ HResult CV4l2Crossbar::GetCrossbarPinInfo(PinDirection direction, int index, int
         }
         return result::Fail;
     }
-    const Pin *pin = IsVideoPin(index)   ? &video[static_cast<std::size_t>(index)]
-                     : IsAudioPin(index) ? &audio[static_cast<std::size_t>(index - VideoInputCount())]
+    const Pin *pin = IsVideoPin(index) ? &video[static_cast<std::size_t>(index)]
+                     : IsAudioPin(index) ? &AudioPin(index)
                                          : nullptr;
     if (!pin)
         return result::Fail;
@@ -153,10 +154,9 @@ HResult CV4l2Crossbar::Route(int output, int input)
 {
     if (CanRoute(output, input) != result::Ok)
         return result::Fail;
-    const bool switched =
-        output == kVideoOutput
-            ? v4l2::SetInput(calls, fd.Get(), video[static_cast<std::size_t>(input)].deviceIndex)
-            : v4l2::SetAudioInput(calls, fd.Get(), audio[static_cast<std::size_t>(input - VideoInputCount())].deviceIndex);
+    const bool switched = output == kVideoOutput
+                              ? v4l2::SetInput(calls, fd.Get(), video[static_cast<std::size_t>(input)].deviceIndex)
+                              : v4l2::SetAudioInput(calls, fd.Get(), AudioPin(input).deviceIndex);
     return switched ? result::Ok : result::Fail;
 }
 

@@ -63,6 +63,7 @@ private:
         return input >= VideoInputCount() && input < VideoInputCount() + static_cast<int>(audio.size());
     }
     int OutputCount() const { return audio.empty() ? 1 : 2; }
+    Pin &AudioPin(int input) { return audio[static_cast<std::size_t>(input - VideoInputCount())]; }
 
     IV4l2Calls &calls;
     platform::UniqueFd fd;

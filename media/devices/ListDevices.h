@@ -17,8 +17,8 @@ namespace kestrel::media::devices {
 //     microphone<TAB>Headset Microphone
 //
 // An input line belongs to the camera line above it; a camera without
-// inputs to choose has none. Control characters in a name print as spaces. Nothing found prints nothing. Returns the exit
-// code, 0.
+// inputs to choose has none. Control characters in a name print as spaces.
+// Nothing found prints nothing. Returns the exit code, 0.
 int ListDevices(std::ostream &out, const CaptureSources &sources);
 
 // ListDevices over the machine's devices: initialises GStreamer when that

@@ -150,8 +150,8 @@ std::unique_ptr<IAlsaMixerElements> OpenAlsaMixerElements(const std::string &dev
     if (snd_mixer_open(&opened, 0) < 0)
         return nullptr;
     MixerHandle mixer(opened);
-    if (snd_mixer_attach(mixer.get(), device.c_str()) < 0 || snd_mixer_selem_register(mixer.get(), nullptr, nullptr) < 0 ||
-        snd_mixer_load(mixer.get()) < 0)
+    if (snd_mixer_attach(mixer.get(), device.c_str()) < 0 ||
+        snd_mixer_selem_register(mixer.get(), nullptr, nullptr) < 0 || snd_mixer_load(mixer.get()) < 0)
         return nullptr;
     return std::make_unique<CAlsaMixerElements>(std::move(mixer));
 }
