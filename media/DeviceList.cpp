@@ -24,6 +24,13 @@ public:
     }
     DeviceCategory Category() const override { return category; }
     GstElement *CreateElement() const override { return gst_device_create_element(device.get(), nullptr); }
+    std::string Property(const std::string &key) const override
+    {
+        const std::unique_ptr<GstStructure, decltype(&gst_structure_free)> properties(
+            gst_device_get_properties(device.get()), gst_structure_free);
+        const gchar *value = properties ? gst_structure_get_string(properties.get(), key.c_str()) : nullptr;
+        return value ? value : std::string();
+    }
 
 private:
     GstRef<GstDevice> device;

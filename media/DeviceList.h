@@ -24,6 +24,9 @@ public:
     virtual DeviceCategory Category() const = 0;
     // A new (floating) source element for the device, or null.
     virtual GstElement *CreateElement() const = 0;
+    // A text property the device's provider gives ("device.path",
+    // "api.v4l2.path"...); empty when there is none.
+    virtual std::string Property(const std::string &) const { return {}; }
 };
 
 using CaptureDeviceList = std::vector<std::shared_ptr<ICaptureDevice>>;

@@ -22,6 +22,12 @@ constexpr int kSendsAudio = 2;
 } // namespace
 
 COptions::COptions(platform::IProfileStore &store, platform::IMessageBox &messages, QWidget *parent)
+    : COptions(store, messages, media::devices::NoCaptureSources(), parent)
+{
+}
+
+COptions::COptions(platform::IProfileStore &store, platform::IMessageBox &messages,
+                   const media::devices::CaptureSources &sources, QWidget *parent)
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("32776"));
@@ -30,8 +36,8 @@ COptions::COptions(platform::IProfileStore &store, platform::IMessageBox &messag
     tabs_ = new QTabWidget(this);
     tabs_->setObjectName(QStringLiteral("12320"));
     general_ = new CGeneralDlg(store, messages, tabs_);
-    video_ = new media::pages::CVideoDlg(tabs_);
-    audio_ = new media::pages::CAudioDlg(tabs_);
+    video_ = new media::pages::CVideoDlg(sources, store, tabs_);
+    audio_ = new media::pages::CAudioDlg(sources, tabs_);
     pages_ = {general_, video_, audio_};
     for (media::pages::COptionsPage *page : pages_)
         tabs_->addTab(page, page->windowTitle());
@@ -90,6 +96,26 @@ void COptions::GetVideoSize(int &width, int &height) const
 void COptions::SetVideoSize(int width, int height)
 {
     video_->SetSize(width, height);
+}
+
+std::shared_ptr<media::ICaptureDevice> COptions::ChosenCamera() const
+{
+    return video_->ChosenDevice();
+}
+
+int COptions::ChooseDefaultVideoDevice()
+{
+    return video_->ChooseDefaultDevice();
+}
+
+std::shared_ptr<media::ICaptureDevice> COptions::ChosenMicrophone() const
+{
+    return audio_->ChosenDevice();
+}
+
+int COptions::ChooseDefaultAudioDevice()
+{
+    return audio_->ChooseDefaultDevice();
 }
 
 void COptions::setVisible(bool visible)

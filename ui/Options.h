@@ -2,6 +2,7 @@
 
 #include "call/IOptionsSheet.h"
 #include "media/CapturePages.h"
+#include "media/devices/CaptureSources.h"
 
 #include <QDialog>
 
@@ -34,11 +35,18 @@ class CGeneralDlg;
 //
 // Object names: "32776" the sheet, "12320" its tabs, "1" OK, "2" Cancel.
 //
+// The Video and Audio pages take their cameras, inputs and recording level
+// from `sources` (the program passes media::devices::CSystemDevices'); a
+// sheet made without them is that of a machine with no camera, microphone
+// or mixer.
+//
 // Threads: user-interface thread, except GetMediaMask and the Enable members
 // it reads, which the call listener uses as well.
 class COptions : public QDialog, public call::IOptionsSheet, public media::ICapturePages {
     Q_OBJECT
 public:
+    COptions(platform::IProfileStore &store, platform::IMessageBox &messages,
+             const media::devices::CaptureSources &sources, QWidget *parent = nullptr);
     COptions(platform::IProfileStore &store, platform::IMessageBox &messages, QWidget *parent = nullptr);
 
     // call::IOptionsSheet
@@ -50,6 +58,10 @@ public:
     bool AudioEnabled() const override;
     void GetVideoSize(int &width, int &height) const override;
     void SetVideoSize(int width, int height) override;
+    std::shared_ptr<media::ICaptureDevice> ChosenCamera() const override;
+    int ChooseDefaultVideoDevice() override;
+    std::shared_ptr<media::ICaptureDevice> ChosenMicrophone() const override;
+    int ChooseDefaultAudioDevice() override;
 
     CGeneralDlg &GeneralPage() const { return *general_; }
     media::pages::CVideoDlg &VideoPage() const { return *video_; }

@@ -2,6 +2,7 @@
 
 #include "platform/store/MemoryProfileStore.h"
 #include "platform/ui/RecordingMessageBox.h"
+#include "tests/media/devices/FakeCamera.h"
 #include "ui/Options.h"
 
 #include <QTabWidget>
@@ -45,6 +46,23 @@ public:
     std::vector<std::string> writes;
 };
 
+// One camera and one microphone, so that the Video and Audio pages keep
+// their "Enable" boxes (a page without a device clears its own).
+struct SheetDevices {
+    SheetDevices()
+    {
+        gst_init(nullptr, nullptr);
+        list.Add("Test Camera");
+        list.Add("Test Microphone", media::DeviceCategory::Audio);
+    }
+    media::devices::CaptureSources Sources()
+    {
+        const media::devices::CaptureSources none = media::devices::NoCaptureSources();
+        return {list, none.routers, none.mixers};
+    }
+    media::devices::test::FakeDevices list;
+};
+
 class SheetTest : public ::testing::Test {
 protected:
     QTabWidget &Tabs() { return *Control<QTabWidget>(sheet, "12320"); }
@@ -57,7 +75,8 @@ protected:
 
     WriteRecordingStore store;
     platform::RecordingMessageBox messages;
-    COptions sheet{store, messages};
+    SheetDevices devices;
+    COptions sheet{store, messages, devices.Sources()};
 };
 
 } // namespace kestrel::ui::testing
