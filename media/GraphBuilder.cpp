@@ -108,11 +108,10 @@ bool CGraphBuilder::AddVideoCapture()
 {
     if (filterSlots.videoCapture)
         return true;
-    if (!chosenCamera)
-        chosenCamera = FirstDevice(parts.devices, DeviceCategory::Video);
-    if (!chosenCamera)
-        return false;
-    GstElement *filter = CreateCaptureFilter(*chosenCamera);
+    if (!parts.pages.ChosenCamera() && parts.pages.ChooseDefaultVideoDevice() != 0)
+        return false; // no camera
+    const auto camera = parts.pages.ChosenCamera();
+    GstElement *filter = camera ? CreateCaptureFilter(*camera) : nullptr;
     if (!filter)
         return false;
     filterSlots.videoCapture = platform::RefObject(filter);
@@ -124,11 +123,10 @@ bool CGraphBuilder::AddAudioCapture()
 {
     if (filterSlots.audioCapture)
         return true;
-    if (!chosenMicrophone)
-        chosenMicrophone = FirstDevice(parts.devices, DeviceCategory::Audio);
-    if (!chosenMicrophone)
-        return false;
-    GstElement *filter = CreateCaptureFilter(*chosenMicrophone);
+    if (!parts.pages.ChosenMicrophone() && parts.pages.ChooseDefaultAudioDevice() != 0)
+        return false; // no microphone
+    const auto microphone = parts.pages.ChosenMicrophone();
+    GstElement *filter = microphone ? CreateCaptureFilter(*microphone) : nullptr;
     if (!filter)
         return false;
     filterSlots.audioCapture = platform::RefObject(filter);

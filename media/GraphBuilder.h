@@ -67,8 +67,7 @@ public:
     using ShowPages = std::function<void(GstElement *filter, const std::string &caption, int pageLimit)>;
 
     struct Parts {
-        ICapturePages &pages;   // what is sent, and the capture size
-        IDeviceList &devices;   // cameras and microphones
+        ICapturePages &pages;   // what is sent, the capture size, the chosen camera and microphone
         IVideoHost &videoHost;  // the view's video control
         ShowPages showPages;    // a modal frame with a filter's property pages
         std::function<void()> updateViews; // the capture size changed: the view lays itself out again
@@ -119,8 +118,6 @@ private:
     CMediaGraph renderGraph;
     FilterSlots filterSlots;
     std::unique_ptr<IVideoWindow> videoWindow;
-    std::shared_ptr<ICaptureDevice> chosenCamera;
-    std::shared_ptr<ICaptureDevice> chosenMicrophone;
     bool callMediaRunning = false;
 };
 

@@ -37,6 +37,8 @@ CommandLineResult ParseCommandLine(const std::vector<std::string> &arguments)
             line.testDevices = true;
         } else if (argument == "--stats") {
             line.printStatistics = true;
+        } else if (argument == "--list-devices") {
+            line.listDevices = true;
         } else if (isBind) {
             auto address = value("--bind");
             if (!address || !IsDottedAddress(*address))
@@ -64,6 +66,7 @@ CommandLineResult ParseCommandLine(const std::vector<std::string> &arguments)
 std::string UsageText()
 {
     return "Usage: kestrel [--bind ADDRESS] [--auto-answer yes|no] [--test-devices] [--stats] [ADDRESS]\n"
+           "       kestrel --list-devices [--test-devices]\n"
            "Video and voice calls between two computers.\n"
            "\n"
            "  ADDRESS                 call this computer (dotted address or host name) at start\n"
@@ -73,7 +76,9 @@ std::string UsageText()
            "  --test-devices          add the built-in test camera and test microphone\n"
            "                          (also KESTREL_TEST_DEVICES=1)\n"
            "  --stats                 print the current call's media counts every second:\n"
-           "                          stats video-out=N video-in=N audio-out=N audio-in=N\n"
+           "                          stats video-out=N video-in=N audio-out=N audio-in=N call=up|idle\n"
+           "  --list-devices          print the cameras, their inputs and the microphones,\n"
+           "                          one per line (camera, input or microphone, a tab, the name)\n"
            "  --help                  show this help and exit\n"
            "  --version               show the version and exit\n"
            "\n"

@@ -8,7 +8,7 @@
 #include "platform/store/StoreLocation.h"
 #include "platform/ui/QtMessageBox.h"
 #include "platform/ui/Translation.h"
-#include "media/DeviceList.h"
+#include "media/devices/SystemDevices.h"
 #include "media/GraphBuilder.h"
 #include "media/PluginLocator.h"
 #include "media/qt/FilterPages.h"
@@ -107,7 +107,8 @@ int RunKestrel(int &argc, char **argv, const CommandLine &line)
     call::CRecentCallList history(profile, QDir::currentPath().toStdString());
     platform::QtMessageBox messages;
     QtStringTable strings;
-    COptions options(store, messages);
+    media::devices::CSystemDevices systemDevices;
+    COptions options(store, messages, systemDevices.Sources());
 
     const QString dataDir = DataDirectory();
     const QString ringFile = QDir(dataDir).filePath(QStringLiteral("ringin.wav"));
@@ -129,8 +130,7 @@ int RunKestrel(int &argc, char **argv, const CommandLine &line)
     hostLayout->setContentsMargins(0, 0, 0, 0);
     hostLayout->addWidget(videoHost);
 
-    media::CGstDeviceList devices;
-    media::CGraphBuilder::Parts mediaParts{options, devices, *videoHost, {}, {}, line.bindAddress};
+    media::CGraphBuilder::Parts mediaParts{options, *videoHost, {}, {}, line.bindAddress};
     mediaParts.showPages = [&frame](GstElement *filter, const std::string &caption, int pageLimit) {
         media::ShowFilterPages(filter, QString::fromStdString(caption), pageLimit, &frame);
     };

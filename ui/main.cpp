@@ -1,8 +1,11 @@
 // kestrel: video and voice calls between two computers.
 #include "ui/CommandLine.h"
+#include "media/devices/ListDevices.h"
 #include "ui/KestrelApp.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -21,6 +24,11 @@ int main(int argc, char **argv)
     if (parsed.line->showVersion) {
         std::fputs(VersionText().c_str(), stdout);
         return 0;
+    }
+    if (parsed.line->listDevices) {
+        if (parsed.line->testDevices)
+            setenv("KESTREL_TEST_DEVICES", "1", 1);
+        return kestrel::media::devices::ListSystemDevices(std::cout); // no window
     }
     return RunKestrel(argc, argv, *parsed.line);
 }

@@ -14,8 +14,10 @@ using namespace std::chrono_literals;
 using test::FactoryNames;
 using test::InitGstreamerForMediaTests;
 
+// The pages, choosing the first device of a device list.
 class FakePages final : public ICapturePages {
 public:
+    explicit FakePages(IDeviceList &list) : devices(list) {}
     bool VideoEnabled() const override { return video; }
     bool AudioEnabled() const override { return audio; }
     void GetVideoSize(int &w, int &h) const override
@@ -28,6 +30,26 @@ public:
         width = w;
         height = h;
     }
+    std::shared_ptr<ICaptureDevice> ChosenCamera() const override { return camera; }
+    int ChooseDefaultVideoDevice() override
+    {
+        if (camera)
+            return 1;
+        camera = FirstDevice(devices, DeviceCategory::Video);
+        return camera ? 0 : 1;
+    }
+    std::shared_ptr<ICaptureDevice> ChosenMicrophone() const override { return microphone; }
+    int ChooseDefaultAudioDevice() override
+    {
+        if (microphone)
+            return 1;
+        microphone = FirstDevice(devices, DeviceCategory::Audio);
+        return microphone ? 0 : 1;
+    }
+
+    IDeviceList &devices;
+    std::shared_ptr<ICaptureDevice> camera;
+    std::shared_ptr<ICaptureDevice> microphone;
     bool video = true;
     bool audio = true;
     int width = 176;
@@ -69,7 +91,7 @@ struct Builder : ::testing::Test {
 
     Builder()
     {
-        CGraphBuilder::Parts parts{pages, devices, host, {}, {}, "127.0.9.2"};
+        CGraphBuilder::Parts parts{pages, host, {}, {}, "127.0.9.2"};
         parts.showPages = [this](GstElement *filter, const std::string &caption, int limit) {
             pagesShown.push_back(FactoryLongName(filter) + " " + caption + " " + std::to_string(limit));
         };
@@ -113,8 +135,8 @@ struct Builder : ::testing::Test {
             10s);
     }
 
-    FakePages pages;
     CFakeDeviceList devices = StandInDevices();
+    FakePages pages{devices};
     RecordingHost host;
     std::vector<std::string> pagesShown;
     int viewUpdates = 0;
@@ -138,7 +160,9 @@ TEST_F(Builder, EachPeerMaskRendersItsStreamsThroughOneSourceAndOneSender)
         EXPECT_EQ(PadLinked(source, "Audio Transport"), c.audio);
         EXPECT_EQ(CountByLongName(render, kOverlayRenderer), c.video ? 1 : 0);
         if (source) {
-            EXPECT_EQ(tideline_rtp_source_config_get_port(source), kMediaPort);
+            gint port = 0;
+            EXPECT_TRUE(tideline_rtp_source_config_get_port(source, &port));
+            EXPECT_EQ(port, kMediaPort);
             gchar *peer = nullptr;
             g_object_get(source, "peer-address", &peer, nullptr);
             EXPECT_STREQ(peer, "127.0.9.3") << "media only from the peer";
