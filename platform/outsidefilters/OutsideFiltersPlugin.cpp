@@ -1,6 +1,8 @@
 // Registers the outside filters: the stand-ins for the filters the call's
 // graphs find by their friendly names. Each carries that name as its long
 // name and rank none, so only an explicit lookup ever picks it.
+//
+// One registration per line: every element lives in its own file.
 
 #include <gst/gst.h>
 
@@ -8,8 +10,10 @@
 #include "platform/outsidefilters/TrueSpeechEncode.h"
 
 static gboolean plugin_init(GstPlugin* plugin) {
-  return gst_element_register(plugin, "kestreltruespeech", GST_RANK_NONE, KESTREL_TYPE_TRUESPEECH_COMPRESSOR) &&
-         gst_element_register(plugin, "kestreltruespeechenc", GST_RANK_NONE, KESTREL_TYPE_TRUESPEECH_ENCODE);
+  gboolean ok = TRUE;
+  ok &= gst_element_register(plugin, "kestreltruespeech", GST_RANK_NONE, KESTREL_TYPE_TRUESPEECH_COMPRESSOR);
+  ok &= gst_element_register(plugin, "kestreltruespeechenc", GST_RANK_NONE, KESTREL_TYPE_TRUESPEECH_ENCODE);
+  return ok;
 }
 
 #define PACKAGE "kestrel"
