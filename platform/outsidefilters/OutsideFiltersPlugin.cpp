@@ -6,13 +6,18 @@
 
 #include <gst/gst.h>
 
+#include "platform/outsidefilters/H263EncodeFilter.h"
+#include "platform/outsidefilters/OutsideFilters.h"
 #include "platform/outsidefilters/TrueSpeechCompressor.h"
 #include "platform/outsidefilters/TrueSpeechEncode.h"
 
+using namespace kestrel::outsidefilters;
+
 static gboolean plugin_init(GstPlugin* plugin) {
   gboolean ok = TRUE;
-  ok &= gst_element_register(plugin, "kestreltruespeech", GST_RANK_NONE, KESTREL_TYPE_TRUESPEECH_COMPRESSOR);
+  ok &= gst_element_register(plugin, kTrueSpeechFactory, GST_RANK_NONE, KESTREL_TYPE_TRUESPEECH_COMPRESSOR);
   ok &= gst_element_register(plugin, "kestreltruespeechenc", GST_RANK_NONE, KESTREL_TYPE_TRUESPEECH_ENCODE);
+  ok &= gst_element_register(plugin, kH263EncodeFactory, GST_RANK_NONE, KESTREL_TYPE_H263_ENCODE_FILTER);
   return ok;
 }
 
