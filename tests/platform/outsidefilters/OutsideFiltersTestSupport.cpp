@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/outsidefilters/H263EncoderSession.h"
+
 namespace kestrel::outsidefilters::test {
 
 void InitGstreamer() {
@@ -115,6 +117,25 @@ std::vector<uint8_t> BytesOf(GstBuffer* buffer) {
   std::vector<uint8_t> bytes(gst_buffer_get_size(buffer));
   gst_buffer_extract(buffer, 0, bytes.data(), bytes.size());
   return bytes;
+}
+
+std::vector<std::vector<uint8_t>> EncodedQcif(int count, int keyEvery) {
+  H263EncoderSession session;
+  EXPECT_TRUE(session.Open({}, 128000)) << session.Error();
+  std::vector<std::vector<uint8_t>> pictures;
+  for (int i = 0; i < count; ++i) {
+    const auto picture = MovingI420(176, 144, i, 4);
+    H263EncoderSession::Picture planes;
+    planes.planes[0] = picture.data();
+    planes.planes[1] = picture.data() + 176 * 144;
+    planes.planes[2] = picture.data() + 176 * 144 * 5 / 4;
+    planes.strides[0] = 176;
+    planes.strides[1] = planes.strides[2] = 88;
+    auto encoded = session.Encode(planes, i % keyEvery == 0);
+    EXPECT_TRUE(encoded) << session.Error();
+    pictures.push_back(encoded ? encoded->bytes : std::vector<uint8_t>{});
+  }
+  return pictures;
 }
 
 }  // namespace kestrel::outsidefilters::test

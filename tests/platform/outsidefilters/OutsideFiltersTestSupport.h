@@ -53,4 +53,7 @@ GstBuffer* BufferOf(const std::vector<uint8_t>& bytes, GstClockTime pts = GST_CL
                     GstClockTime duration = GST_CLOCK_TIME_NONE);
 std::vector<uint8_t> BytesOf(GstBuffer* buffer);
 
+// `count` QCIF H.263 pictures of MovingI420, a key frame every `keyEvery`.
+std::vector<std::vector<uint8_t>> EncodedQcif(int count, int keyEvery);
+
 }  // namespace kestrel::outsidefilters::test
