@@ -6,6 +6,7 @@
 
 #include <gst/gst.h>
 
+#include "platform/outsidefilters/AcmWrapper.h"
 #include "platform/outsidefilters/H263DecodeFilter.h"
 #include "platform/outsidefilters/H263EncodeFilter.h"
 #include "platform/outsidefilters/OutsideFilters.h"
@@ -20,6 +21,7 @@ static gboolean plugin_init(GstPlugin* plugin) {
   ok &= gst_element_register(plugin, "kestreltruespeechenc", GST_RANK_NONE, KESTREL_TYPE_TRUESPEECH_ENCODE);
   ok &= gst_element_register(plugin, kH263EncodeFactory, GST_RANK_NONE, KESTREL_TYPE_H263_ENCODE_FILTER);
   ok &= gst_element_register(plugin, kH263DecodeFactory, GST_RANK_NONE, KESTREL_TYPE_H263_DECODE_FILTER);
+  ok &= gst_element_register(plugin, kAcmWrapperFactory, GST_RANK_NONE, KESTREL_TYPE_ACM_WRAPPER);
   return ok;
 }
 
