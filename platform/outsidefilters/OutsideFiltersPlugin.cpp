@@ -10,6 +10,7 @@
 #include "platform/outsidefilters/H263DecodeFilter.h"
 #include "platform/outsidefilters/H263EncodeFilter.h"
 #include "platform/outsidefilters/OutsideFilters.h"
+#include "platform/outsidefilters/SmartTee.h"
 #include "platform/outsidefilters/TrueSpeechCompressor.h"
 #include "platform/outsidefilters/TrueSpeechEncode.h"
 
@@ -22,6 +23,7 @@ static gboolean plugin_init(GstPlugin* plugin) {
   ok &= gst_element_register(plugin, kH263EncodeFactory, GST_RANK_NONE, KESTREL_TYPE_H263_ENCODE_FILTER);
   ok &= gst_element_register(plugin, kH263DecodeFactory, GST_RANK_NONE, KESTREL_TYPE_H263_DECODE_FILTER);
   ok &= gst_element_register(plugin, kAcmWrapperFactory, GST_RANK_NONE, KESTREL_TYPE_ACM_WRAPPER);
+  ok &= gst_element_register(plugin, kSmartTeeFactory, GST_RANK_NONE, KESTREL_TYPE_SMART_TEE);
   return ok;
 }
 
