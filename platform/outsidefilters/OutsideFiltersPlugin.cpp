@@ -13,6 +13,7 @@
 #include "platform/outsidefilters/SmartTee.h"
 #include "platform/outsidefilters/TrueSpeechCompressor.h"
 #include "platform/outsidefilters/TrueSpeechEncode.h"
+#include "platform/outsidefilters/Video3DRenderer.h"
 #include "platform/outsidefilters/VideoRenderer.h"
 
 using namespace kestrel::outsidefilters;
@@ -26,6 +27,7 @@ static gboolean plugin_init(GstPlugin* plugin) {
   ok &= gst_element_register(plugin, kAcmWrapperFactory, GST_RANK_NONE, KESTREL_TYPE_ACM_WRAPPER);
   ok &= gst_element_register(plugin, kSmartTeeFactory, GST_RANK_NONE, KESTREL_TYPE_SMART_TEE);
   ok &= gst_element_register(plugin, kVideoRendererFactory, GST_RANK_NONE, KESTREL_TYPE_VIDEO_RENDERER);
+  ok &= gst_element_register(plugin, kVideo3DRendererFactory, GST_RANK_NONE, KESTREL_TYPE_VIDEO3D_RENDERER);
   return ok;
 }
 
