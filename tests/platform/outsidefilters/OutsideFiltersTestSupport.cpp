@@ -16,10 +16,12 @@ void InitGstreamer() {
 
 GstRef<GstElementFactory> FactoryByLongName(const std::string& longName) {
   InitGstreamer();
+  // The registry's whole list: gst_element_factory_list_get_elements() leaves
+  // out elements of class "Generic", such as the Smart Tee.
   GstElementFactory* found = nullptr;
   int matches = 0;
-  GList* factories = gst_element_factory_list_get_elements(GST_ELEMENT_FACTORY_TYPE_ANY, GST_RANK_NONE);
-  for (GList* f = factories; f != nullptr; f = f->next) {
+  GList* features = gst_registry_get_feature_list(gst_registry_get(), GST_TYPE_ELEMENT_FACTORY);
+  for (GList* f = features; f != nullptr; f = f->next) {
     auto* factory = GST_ELEMENT_FACTORY(f->data);
     const char* name = gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_LONGNAME);
     if (name != nullptr && longName == name) {
@@ -28,7 +30,7 @@ GstRef<GstElementFactory> FactoryByLongName(const std::string& longName) {
     }
   }
   GstRef<GstElementFactory> result(matches == 1 ? GST_ELEMENT_FACTORY(gst_object_ref(found)) : nullptr);
-  gst_plugin_feature_list_free(factories);
+  gst_plugin_feature_list_free(features);
   return result;
 }
 
