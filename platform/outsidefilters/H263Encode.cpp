@@ -27,8 +27,8 @@ struct Settings {
 };
 
 // Threads: properties are set and read on any thread under settingsLock; the
-// rest belongs to the streaming thread (and to start/stop/set_format, which
-// the base class calls with the stream lock held).
+// rest belongs to the streaming thread (set_format, flush, handle_frame) and
+// to start and stop, which run while the pads are inactive.
 struct EncoderState {
   EncoderState() { gst_video_info_init(&inputInfo); }
 
@@ -75,6 +75,12 @@ void LogToGstreamer(void*, int level, const char* format, va_list arguments) {
                                                            : GST_LEVEL_DEBUG;
   if (gstLevel > gst_debug_category_get_threshold(GST_CAT_DEFAULT)) return;
   gst_debug_log_valist(GST_CAT_DEFAULT, gstLevel, "libavcodec", "", 0, nullptr, format, arguments);
+}
+
+// Drops the picture (no output) and stops the stream with `result`.
+GstFlowReturn Fail(GstVideoEncoder* base, GstVideoCodecFrame* frame, GstFlowReturn result) {
+  gst_video_encoder_finish_frame(base, frame);
+  return result;
 }
 
 // The picture's running time; the time of arrival when it carries none.
@@ -132,8 +138,7 @@ GstFlowReturn HandleFrame(GstVideoEncoder* base, GstVideoCodecFrame* frame) {
     if (!state.session.Open(state.format, settings.bitrateBps)) {
       GST_ELEMENT_ERROR(base, LIBRARY, INIT, ("Could not start the H.263 encoder."),
                         ("%s", state.session.Error().c_str()));
-      gst_video_codec_frame_unref(frame);
-      return GST_FLOW_NOT_NEGOTIATED;
+      return Fail(base, frame, GST_FLOW_NOT_NEGOTIATED);
     }
     GST_INFO_OBJECT(base, "encoding at %u bit/s", state.session.EffectiveBitrate());
     state.sessionGeneration = settings.bitrateGeneration;
@@ -145,8 +150,7 @@ GstFlowReturn HandleFrame(GstVideoEncoder* base, GstVideoCodecFrame* frame) {
   GstVideoFrame mapped;
   if (!gst_video_frame_map(&mapped, &state.inputInfo, frame->input_buffer, GST_MAP_READ)) {
     GST_ELEMENT_ERROR(base, STREAM, ENCODE, ("Could not read the picture to encode."), (nullptr));
-    gst_video_codec_frame_unref(frame);
-    return GST_FLOW_ERROR;
+    return Fail(base, frame, GST_FLOW_ERROR);
   }
   H263EncoderSession::Picture picture;
   for (int plane = 0; plane < 3; ++plane) {
@@ -157,8 +161,7 @@ GstFlowReturn HandleFrame(GstVideoEncoder* base, GstVideoCodecFrame* frame) {
   gst_video_frame_unmap(&mapped);
   if (!encoded) {
     GST_ELEMENT_ERROR(base, STREAM, ENCODE, ("Could not encode a picture."), ("%s", state.session.Error().c_str()));
-    gst_video_codec_frame_unref(frame);
-    return GST_FLOW_ERROR;
+    return Fail(base, frame, GST_FLOW_ERROR);
   }
   if (encoded->bytes.size() >= static_cast<size_t>(H263EncoderSession::kReceiverPictureLimit)) {
     GST_WARNING_OBJECT(base, "a picture of %zu bytes is too large for the receiver", encoded->bytes.size());

@@ -120,9 +120,10 @@ gboolean Query(GstBaseTransform* base, GstPadDirection direction, GstQuery* quer
     gst_query_parse_latency(upstream, &live, &min, &max);
   }
   gst_query_unref(upstream);
-  // The buffers are stamped with the clock, as a live source does.
-  const GstClockTime added = GstClockTime(Latency(StateOf(base)).count());
-  gst_query_set_latency(query, TRUE, min + added, GST_CLOCK_TIME_IS_VALID(max) ? max + added : max);
+  // From a live upstream the buffers are stamped with the clock on arrival and
+  // may come up to `latency` late; otherwise the stream just runs on.
+  const GstClockTime added = live ? GstClockTime(Latency(StateOf(base)).count()) : 0;
+  gst_query_set_latency(query, live, min + added, GST_CLOCK_TIME_IS_VALID(max) ? max + added : max);
   return TRUE;
 }
 
