@@ -84,6 +84,17 @@ std::string ScopedPipeline::RunToEnd(GstClockTime timeout) {
   return text;
 }
 
+std::string ScopedPipeline::PendingError() const {
+  GstRef<GstBus> bus(gst_element_get_bus(pipeline_));
+  GstMiniRef<GstMessage> message(gst_bus_pop_filtered(bus.get(), GST_MESSAGE_ERROR));
+  if (!message) return {};
+  GError* error = nullptr;
+  gst_message_parse_error(message.get(), &error, nullptr);
+  std::string text = error != nullptr ? error->message : "error";
+  g_clear_error(&error);
+  return text;
+}
+
 std::vector<uint8_t> MovingI420(int width, int height, int index, int noise) {
   std::vector<uint8_t> picture(size_t(width) * height * 3 / 2);
   uint32_t seed = 12345u + uint32_t(index) * 7919u;

@@ -41,6 +41,8 @@ class ScopedPipeline {
   GstElement* Element(const char* name) const;  // borrowed
   // Plays until end of stream; the error text, or empty when it ended well.
   std::string RunToEnd(GstClockTime timeout = 30 * GST_SECOND);
+  // The first error on the bus, if any (empty when none).
+  std::string PendingError() const;
 
  private:
   GstElement* pipeline_ = nullptr;
