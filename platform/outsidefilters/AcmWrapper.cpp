@@ -103,17 +103,17 @@ gboolean SinkQuery(GstPad* pad, GstObject* parent, GstQuery* query) {
   }
 }
 
-void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* spec) {
+void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* pspec) {
   if (id != PROP_LATENCY) {
-    G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+    G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
     return;
   }
   g_object_set_property(G_OBJECT(KESTREL_ACM_WRAPPER(object)->stamp), kLatencyProperty, value);
 }
 
-void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
+void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec) {
   if (id != PROP_LATENCY) {
-    G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+    G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
     return;
   }
   g_object_get_property(G_OBJECT(KESTREL_ACM_WRAPPER(object)->stamp), kLatencyProperty, value);

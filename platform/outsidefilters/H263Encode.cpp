@@ -175,7 +175,7 @@ GstFlowReturn HandleFrame(GstVideoEncoder* base, GstVideoCodecFrame* frame) {
   return gst_video_encoder_finish_frame(base, frame);
 }
 
-void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* spec) {
+void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* pspec) {
   EncoderState& state = *KESTREL_H263_ENCODE(object)->state;
   std::lock_guard lock(state.settingsLock);
   switch (id) {
@@ -189,11 +189,11 @@ void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* spe
       state.settings.keyFrameIntervalMs = g_value_get_uint(value);
       break;
     default:
-      G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+      G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
   }
 }
 
-void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
+void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec) {
   EncoderState& state = *KESTREL_H263_ENCODE(object)->state;
   std::lock_guard lock(state.settingsLock);
   switch (id) {
@@ -204,7 +204,7 @@ void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
       g_value_set_uint(value, state.settings.keyFrameIntervalMs);
       break;
     default:
-      G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+      G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
   }
 }
 

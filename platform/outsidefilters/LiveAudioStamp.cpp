@@ -157,9 +157,9 @@ GstFlowReturn TransformIp(GstBaseTransform* base, GstBuffer* buffer) {
   return GST_FLOW_OK;
 }
 
-void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* spec) {
+void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* pspec) {
   if (id != PROP_LATENCY) {
-    G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+    G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
     return;
   }
   StampState& state = StateOf(object);
@@ -170,9 +170,9 @@ void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* spe
   gst_element_post_message(GST_ELEMENT(object), gst_message_new_latency(GST_OBJECT(object)));
 }
 
-void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
+void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec) {
   if (id != PROP_LATENCY) {
-    G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+    G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
     return;
   }
   g_value_set_uint(value, guint(std::chrono::duration_cast<std::chrono::milliseconds>(Latency(StateOf(object))).count()));

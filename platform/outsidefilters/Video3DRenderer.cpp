@@ -35,9 +35,9 @@ GstStateChangeReturn ChangeState(GstElement* element, GstStateChange transition)
   return GST_ELEMENT_CLASS(kestrel_video3d_renderer_parent_class)->change_state(element, transition);
 }
 
-void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
+void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec) {
   if (id != PROP_FRAMES_SHOWN) {
-    G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+    G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
     return;
   }
   g_value_set_uint64(value, KESTREL_VIDEO3D_RENDERER(object)->framesShown->load());

@@ -16,8 +16,8 @@ namespace {
 
 // The property's range, as the element declares it.
 GParamSpecUInt* UintSpec(GObject* object, const char* name) {
-  GParamSpec* spec = g_object_class_find_property(G_OBJECT_GET_CLASS(object), name);
-  return spec != nullptr && G_IS_PARAM_SPEC_UINT(spec) ? G_PARAM_SPEC_UINT(spec) : nullptr;
+  GParamSpec* pspec = g_object_class_find_property(G_OBJECT_GET_CLASS(object), name);
+  return pspec != nullptr && G_IS_PARAM_SPEC_UINT(pspec) ? G_PARAM_SPEC_UINT(pspec) : nullptr;
 }
 
 guint GetUint(GObject* object, const char* name) {

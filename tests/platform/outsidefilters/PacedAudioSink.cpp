@@ -40,10 +40,10 @@ gboolean Close(GstAudioSink*) { return TRUE; }
 gboolean Unprepare(GstAudioSink*) { return TRUE; }
 guint Delay(GstAudioSink*) { return 0; }
 
-gboolean Prepare(GstAudioSink* sink, GstAudioRingBufferSpec* spec) {
+gboolean Prepare(GstAudioSink* sink, GstAudioRingBufferSpec* ringSpec) {
   PacedAudioSink* self = Self(sink);
-  self->rate = GST_AUDIO_INFO_RATE(&spec->info);
-  self->bytesPerFrame = GST_AUDIO_INFO_BPF(&spec->info);
+  self->rate = GST_AUDIO_INFO_RATE(&ringSpec->info);
+  self->bytesPerFrame = GST_AUDIO_INFO_BPF(&ringSpec->info);
   self->start = GST_CLOCK_TIME_NONE;
   self->played = 0;
   return TRUE;
