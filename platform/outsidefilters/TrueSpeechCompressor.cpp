@@ -1,5 +1,7 @@
 #include "platform/outsidefilters/TrueSpeechCompressor.h"
 
+#include "platform/outsidefilters/BinPads.h"
+#include "platform/outsidefilters/OutsideFilters.h"
 #include "platform/outsidefilters/TrueSpeechEncode.h"
 
 struct _KestrelTrueSpeechCompressor {
@@ -7,6 +9,8 @@ struct _KestrelTrueSpeechCompressor {
 };
 
 G_DEFINE_TYPE(KestrelTrueSpeechCompressor, kestrel_truespeech_compressor, GST_TYPE_BIN)
+
+using kestrel::outsidefilters::AddGhostPad;
 
 namespace {
 
@@ -17,22 +21,13 @@ GstStaticPadTemplate srcTemplate = GST_STATIC_PAD_TEMPLATE(
     "src", GST_PAD_SRC, GST_PAD_ALWAYS,
     GST_STATIC_CAPS("audio/x-truespeech, rate=(int)8000, channels=(int)1, block_align=(int)32"));
 
-void addGhostPad(GstBin* bin, GstElement* inner, const char* innerPad, GstStaticPadTemplate* outerTemplate) {
-  GstPad* target = gst_element_get_static_pad(inner, innerPad);
-  GstPadTemplate* templ = gst_static_pad_template_get(outerTemplate);
-  GstPad* ghost = gst_ghost_pad_new_from_template(outerTemplate->name_template, target, templ);
-  gst_object_unref(templ);
-  gst_object_unref(target);
-  gst_element_add_pad(GST_ELEMENT(bin), ghost);
-}
-
 }  // namespace
 
 static void kestrel_truespeech_compressor_class_init(KestrelTrueSpeechCompressorClass* klass) {
   GstElementClass* element = GST_ELEMENT_CLASS(klass);
   gst_element_class_add_static_pad_template(element, &sinkTemplate);
   gst_element_class_add_static_pad_template(element, &srcTemplate);
-  gst_element_class_set_static_metadata(element, "DSP Group TrueSpeech(TM)", "Codec/Encoder/Audio",
+  gst_element_class_set_static_metadata(element, kestrel::outsidefilters::kTrueSpeechLongName, "Codec/Encoder/Audio",
                                         "Compresses microphone audio as TrueSpeech (8 kHz mono, 8.5 kbit/s)",
                                         "Kestrel developers");
 }
@@ -54,6 +49,6 @@ static void kestrel_truespeech_compressor_init(KestrelTrueSpeechCompressor* self
     if (convert != nullptr) gst_object_unref(gst_object_ref_sink(convert));
     if (resample != nullptr) gst_object_unref(gst_object_ref_sink(resample));
   }
-  addGhostPad(bin, first, "sink", &sinkTemplate);
-  addGhostPad(bin, encoder, "src", &srcTemplate);
+  AddGhostPad(bin, first, "sink", &sinkTemplate);
+  AddGhostPad(bin, encoder, "src", &srcTemplate);
 }

@@ -1,0 +1,184 @@
+#include <gst/video/video.h>
+#include <gtest/gtest.h>
+
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "OutsideFiltersTestSupport.h"
+#include "platform/outsidefilters/OutsideFilters.h"
+
+using namespace kestrel::outsidefilters;
+using namespace kestrel::outsidefilters::test;
+
+namespace {
+
+constexpr const char* kQcif25 = "video/x-raw, format=I420, width=176, height=144, framerate=25/1";
+constexpr const char* kQcif15 = "video/x-raw, format=I420, width=176, height=144, framerate=15/1";
+
+struct Picture {
+  std::vector<uint8_t> bytes;
+  bool keyFrame;
+};
+
+class H263EncodeFilter : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    harness_ = MakeHarness(kH263EncodeFactory);
+    ASSERT_TRUE(harness_);
+  }
+  GstElement* Encoder() const { return harness_->element; }
+
+  // Pushes picture `index` stamped at `fps` and takes what came out for it.
+  Picture Encode(int index, int fps, int noise = 4) {
+    const GstClockTime period = GST_SECOND / fps;
+    EXPECT_EQ(gst_harness_push(harness_.get(), BufferOf(MovingI420(176, 144, index, noise), index * period, period)),
+              GST_FLOW_OK);
+    GstMiniRef<GstBuffer> out(gst_harness_try_pull(harness_.get()));
+    EXPECT_TRUE(out) << "picture " << index << " was held back";
+    if (!out) return {};
+    EXPECT_EQ(gst_harness_try_pull(harness_.get()), nullptr) << "one picture in, one out";
+    return {BytesOf(out.get()), !GST_BUFFER_FLAG_IS_SET(out.get(), GST_BUFFER_FLAG_DELTA_UNIT)};
+  }
+
+  static size_t Bytes(const std::vector<Picture>& pictures, size_t from, size_t to) {
+    size_t total = 0;
+    for (size_t i = from; i < to; ++i) total += pictures[i].bytes.size();
+    return total;
+  }
+
+  Harness harness_;
+};
+
+std::vector<int> KeyFrameIndices(const std::vector<Picture>& pictures) {
+  std::vector<int> indices;
+  for (size_t i = 0; i < pictures.size(); ++i) {
+    if (pictures[i].keyFrame) indices.push_back(int(i));
+  }
+  return indices;
+}
+
+}  // namespace
+
+TEST_F(H263EncodeFilter, KeyFramesAtTheStartSeveralInTheFirstSecondThenAtTheInterval) {
+  gst_harness_set_src_caps_str(harness_.get(), kQcif25);
+  std::vector<Picture> pictures;
+  for (int i = 0; i < 125; ++i) pictures.push_back(Encode(i, 25));  // 5 s at 40 ms
+  // 0 ms, then the first picture at least 250 ms after the previous key frame
+  // while in the first second, then at least 1000 ms apart.
+  EXPECT_EQ(KeyFrameIndices(pictures), (std::vector<int>{0, 7, 14, 21, 46, 71, 96, 121}));
+}
+
+TEST_F(H263EncodeFilter, AReceiverStartingAtAKeyFrameShowsThatPicture) {
+  gst_harness_set_src_caps_str(harness_.get(), kQcif25);
+  std::vector<Picture> pictures;
+  for (int i = 0; i < 30; ++i) pictures.push_back(Encode(i, 25));
+  ASSERT_TRUE(pictures[7].keyFrame);
+
+  Harness decoder = MakeHarness("avdec_h263");
+  gst_harness_set_src_caps_str(decoder.get(), "video/x-h263, variant=itu, width=176, height=144");
+  // It joins late: the first picture it gets is the second key frame.
+  ASSERT_EQ(gst_harness_push(decoder.get(), BufferOf(pictures[7].bytes)), GST_FLOW_OK);
+  GstMiniRef<GstBuffer> shown(gst_harness_try_pull(decoder.get()));
+  ASSERT_TRUE(shown) << "the key frame alone did not decode";
+  EXPECT_EQ(gst_buffer_get_size(shown.get()), 176u * 144u * 3u / 2u);
+}
+
+TEST_F(H263EncodeFilter, KeyFrameIntervalChangedWhileStreamingAppliesFromTheNextPicture) {
+  gst_harness_set_src_caps_str(harness_.get(), kQcif25);
+  std::vector<Picture> pictures;
+  for (int i = 0; i < 50; ++i) pictures.push_back(Encode(i, 25));  // keys at 21 and 46
+  g_object_set(Encoder(), kKeyFrameIntervalProperty, 200u, nullptr);
+  for (int i = 50; i < 60; ++i) pictures.push_back(Encode(i, 25));
+  const auto keys = KeyFrameIndices(pictures);
+  ASSERT_GE(keys.size(), 3u);
+  // 46 at 1840 ms under the old interval, then every 200 ms.
+  EXPECT_EQ(std::vector<int>(keys.end() - 3, keys.end()), (std::vector<int>{46, 51, 56}));
+}
+
+TEST_F(H263EncodeFilter, BitRateChangedWhileStreamingStartsAKeyFrameAndChangesTheRate) {
+  gst_harness_set_src_caps_str(harness_.get(), kQcif15);
+  g_object_set(Encoder(), kBitrateProperty, 64000u, kKeyFrameIntervalProperty, 60000u, nullptr);
+  guint bitrate = 0;
+  g_object_get(Encoder(), kBitrateProperty, &bitrate, nullptr);
+  EXPECT_EQ(bitrate, 64000u);
+  std::vector<Picture> pictures;
+  for (int i = 0; i < 60; ++i) pictures.push_back(Encode(i, 15));
+  g_object_set(Encoder(), kBitrateProperty, 192000u, nullptr);
+  for (int i = 60; i < 120; ++i) pictures.push_back(Encode(i, 15));
+
+  EXPECT_EQ(KeyFrameIndices(pictures), (std::vector<int>{0, 4, 8, 12, 60}));
+  // The last two seconds at each rate, in bit/s.
+  const double slow = Bytes(pictures, 30, 60) * 8.0 / 2.0;
+  const double fast = Bytes(pictures, 90, 120) * 8.0 / 2.0;
+  EXPECT_NEAR(slow, 64000, 20000);
+  EXPECT_NEAR(fast, 192000, 50000);
+}
+
+TEST_F(H263EncodeFilter, NoPictureOutgrowsWhatTheReceiverTakes) {
+  // Pure noise at the highest rate, at a camera's usual and at a low frame rate.
+  for (const char* caps : {kQcif15, "video/x-raw, format=I420, width=176, height=144, framerate=5/1"}) {
+    SetUp();
+    gst_harness_set_src_caps_str(harness_.get(), caps);
+    g_object_set(Encoder(), kBitrateProperty, 1000000u, nullptr);
+    size_t largest = 0;
+    for (int i = 0; i < 40; ++i) largest = std::max(largest, Encode(i, 15, 256).bytes.size());
+    EXPECT_LT(largest, 10240u) << caps;
+  }
+}
+
+TEST_F(H263EncodeFilter, AnUpstreamKeyFrameRequestIsHonouredAtTheNextPicture) {
+  gst_harness_set_src_caps_str(harness_.get(), kQcif25);
+  g_object_set(Encoder(), kKeyFrameIntervalProperty, 60000u, nullptr);
+  for (int i = 0; i < 40; ++i) Encode(i, 25);
+  ASSERT_FALSE(Encode(40, 25).keyFrame);
+  ASSERT_TRUE(gst_harness_push_upstream_event(
+      harness_.get(), gst_video_event_new_upstream_force_key_unit(GST_CLOCK_TIME_NONE, TRUE, 1)));
+  EXPECT_TRUE(Encode(41, 25).keyFrame);
+}
+
+TEST_F(H263EncodeFilter, UntimedPicturesAreEncodedAsWell) {
+  gst_harness_set_src_caps_str(harness_.get(), "video/x-raw, format=I420, width=176, height=144, framerate=0/1");
+  for (int i = 0; i < 5; ++i) {
+    ASSERT_EQ(gst_harness_push(harness_.get(), BufferOf(MovingI420(176, 144, i))), GST_FLOW_OK);
+    GstMiniRef<GstBuffer> out(gst_harness_try_pull(harness_.get()));
+    ASSERT_TRUE(out);
+    EXPECT_EQ(GST_BUFFER_FLAG_IS_SET(out.get(), GST_BUFFER_FLAG_DELTA_UNIT), i != 0);
+  }
+}
+
+// Cameras deliver other sizes and formats: what comes out is QCIF that
+// avdec_h263 (what the far end runs) decodes, one picture per picture.
+TEST(H263EncodeFilterPipeline, OtherSizesAndFormatsComeOutAsQcifThatAvdecH263Decodes) {
+  for (const char* format : {"format=YUY2, width=640, height=480", "format=RGB, width=320, height=240",
+                             "format=NV12, width=352, height=288", "format=GRAY8, width=100, height=80"}) {
+    ScopedPipeline pipeline(std::string("videotestsrc num-buffers=12 ! video/x-raw, framerate=15/1, ") + format +
+                            " ! kestrelh263enc ! video/x-h263, variant=itu, width=176, height=144 "
+                            "! avdec_h263 ! fakesink name=out");
+    ASSERT_TRUE(pipeline.Get());
+    struct Seen {
+      int pictures = 0;
+      int width = 0;
+      int height = 0;
+    } seen;
+    GstRef<GstPad> pad(gst_element_get_static_pad(pipeline.Element("out"), "sink"));
+    gst_pad_add_probe(
+        pad.get(), GST_PAD_PROBE_TYPE_BUFFER,
+        [](GstPad* p, GstPadProbeInfo*, gpointer data) {
+          auto* s = static_cast<Seen*>(data);
+          GstMiniRef<GstCaps> caps(gst_pad_get_current_caps(p));
+          GstVideoInfo info;
+          if (caps && gst_video_info_from_caps(&info, caps.get())) {
+            s->width = GST_VIDEO_INFO_WIDTH(&info);
+            s->height = GST_VIDEO_INFO_HEIGHT(&info);
+          }
+          ++s->pictures;
+          return GST_PAD_PROBE_OK;
+        },
+        &seen, nullptr);
+    EXPECT_EQ(pipeline.RunToEnd(), "") << format;
+    EXPECT_EQ(seen.pictures, 12) << format;
+    EXPECT_EQ(seen.width, 176) << format;
+    EXPECT_EQ(seen.height, 144) << format;
+  }
+}
