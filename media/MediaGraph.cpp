@@ -46,12 +46,16 @@ void CMediaGraph::Release()
     }
 }
 
-GstBusSyncReply CMediaGraph::OnBusMessage(GstBus *, GstMessage *, gpointer data)
+GstBusSyncReply CMediaGraph::OnBusMessage(GstBus *, GstMessage *message, gpointer data)
 {
     EventRelay &target = **static_cast<std::shared_ptr<EventRelay> *>(data);
     std::lock_guard lock(target.notifyLock);
-    if (!target.notify)
+    if (!target.notify) {
+        // A sync handler that drops a message owns it: messages hold their
+        // sources, so one kept would keep its element alive for good.
+        gst_message_unref(message);
         return GST_BUS_DROP;
+    }
     target.notify();
     return GST_BUS_PASS;
 }

@@ -261,6 +261,7 @@ TEST_F(Builder, PreviewStartsStopsAndStartsAgainFromFreshElements)
 
     GWeakRef first;
     g_weak_ref_init(&first, builder->Slots().videoCapture.get());
+
     builder->StopPreview();
     EXPECT_FALSE(builder->IsCaptureRunning());
     EXPECT_EQ(FactoryNames(builder->CaptureGraph().Bin()).size(), 0u);
