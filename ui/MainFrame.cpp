@@ -5,7 +5,9 @@
 #include "ui/StringTable.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -61,9 +63,30 @@ CMainFrame::CMainFrame(const CRecentCallList &recentCalls, IRingPlayer &ring, Re
         statusBar()->addPermanentWidget(pane);
     }
     statusBar()->setSizeGripEnabled(false);
+    // The call accelerators win over the keys an edit field has for itself
+    // (Ctrl+E moves to the end of the line in the call-history box).
+    qApp->installEventFilter(this);
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame()
+{
+    qApp->removeEventFilter(this);
+}
+
+bool CMainFrame::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const QKeySequence pressed(key->keyCombination());
+        for (int id : {ID_NEW_CALL, ID_END_CALL, ID_LOCAL_PLAY}) {
+            if (actions[id]->shortcut() == pressed) {
+                event->ignore(); // nobody overrides it: the shortcut runs
+                return true;
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
 
 QString CMainFrame::ReadyText() const
 {

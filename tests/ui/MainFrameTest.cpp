@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -77,6 +78,9 @@ struct Frame : ::testing::Test {
         auto *newCall = new QPushButton(QStringLiteral("New Call"), view);
         newCall->setObjectName(QString::number(ID_NEW_CALL));
         QObject::connect(newCall, &QPushButton::clicked, &frame, [this] { frame.RouteCommand(ID_NEW_CALL); });
+        auto *address = new QLineEdit(view);
+        address->setObjectName(QString::number(IDC_CALL_HISTORY));
+        address->move(0, 40);
         frame.SetView(view);
         frame.show();
     }
@@ -138,6 +142,24 @@ TEST_F(Frame, MenuAcceleratorAndPanelReachTheSameHandler)
     frame.Action(ID_VIEW_STATUS_BAR)->trigger(); // the frame's own: the document never sees it
     EXPECT_FALSE(frame.statusBar()->isVisible());
     EXPECT_EQ(document.commands.size(), 10u);
+}
+
+TEST_F(Frame, CallAcceleratorsWorkWhileTheAddressHasTheFocus)
+{
+    frame.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    auto *address = frame.findChild<QLineEdit *>(QString::number(IDC_CALL_HISTORY));
+    address->setFocus();
+    address->setText(QStringLiteral("127.0.0.2"));
+    address->setCursorPosition(0);
+    // Ctrl+E also means "end of line" to an edit field; End Call comes first.
+    QTest::keyClick(address, Qt::Key_E, Qt::ControlModifier);
+    QTest::keyClick(address, Qt::Key_N, Qt::ControlModifier);
+    QTest::keyClick(address, Qt::Key_L, Qt::ControlModifier);
+    EXPECT_EQ(document.commands, (std::vector<int>{ID_END_CALL, ID_NEW_CALL, ID_LOCAL_PLAY}));
+    EXPECT_EQ(address->cursorPosition(), 0);
+    QTest::keyClick(address, Qt::Key_A, Qt::ControlModifier); // other edit keys stay the field's
+    EXPECT_EQ(address->selectedText(), QStringLiteral("127.0.0.2"));
 }
 
 TEST_F(Frame, WindowSizeItemsCarryTheDocumentsCheckMark)
