@@ -62,14 +62,15 @@ wait_until "receiving '$out/caller.log' && receiving '$out/callee.log'" 30
 echo "== the call is up; both sides see and hear each other for ${seconds} s"
 sleep "$seconds"
 
+window_of() { xdotool search --all --onlyvisible --pid "$1" --name 'ORVA - Kestrel' | head -n 1; }
+# Side by side, so that neither window hides the other.
+xdotool windowmove "$(window_of "$callee")" 260 0
 for side in caller callee; do
-  pid=${!side}
-  window=$(xdotool search --pid "$pid" --name 'ORVA - Kestrel' | head -n 1)
-  import -window "$window" "$out/$side.png"
+  import -window "$(window_of "${!side}")" "$out/$side.png"
 done
 
 echo "== the caller hangs up (End Call, Ctrl+E)"
-window=$(xdotool search --pid "$caller" --name 'ORVA - Kestrel' | head -n 1)
+window=$(window_of "$caller")
 xdotool windowfocus --sync "$window" key ctrl+e
 wait_until "idle '$out/caller.log' && idle '$out/callee.log'" 20
 
