@@ -77,6 +77,7 @@ std::string UsageText()
            "                          (also KESTREL_TEST_DEVICES=1)\n"
            "  --stats                 print the current call's media counts every second:\n"
            "                          stats video-out=N video-in=N audio-out=N audio-in=N call=up|idle\n"
+           "                          capture-elements=N render-elements=N\n"
            "  --list-devices          print the cameras, their inputs and the microphones,\n"
            "                          one per line (camera, input or microphone, a tab, the name)\n"
            "  --help                  show this help and exit\n"

@@ -168,8 +168,13 @@ int RunKestrel(int &argc, char **argv, const CommandLine &line)
     QTimer statisticsTimer;
     if (line.printStatistics) {
         QObject::connect(&statisticsTimer, &QTimer::timeout, [&graphs] {
+            const auto elements = [](media::CMediaGraph &graph) {
+                return std::to_string(graph.Bin() ? GST_BIN_NUMCHILDREN(graph.Bin()) : 0);
+            };
             const std::string text = media::CCallStatistics::Format(graphs->Statistics().Read()) +
-                                     (graphs->CallMediaRunning() ? " call=up\n" : " call=idle\n");
+                                     (graphs->CallMediaRunning() ? " call=up" : " call=idle") +
+                                     " capture-elements=" + elements(graphs->CaptureGraph()) +
+                                     " render-elements=" + elements(graphs->RenderGraph()) + "\n";
             std::fputs(text.c_str(), stdout);
             std::fflush(stdout);
         });
