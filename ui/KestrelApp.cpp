@@ -113,7 +113,7 @@ int RunKestrel(int &argc, char **argv, const CommandLine &line)
     const QString dataDir = DataDirectory();
     const QString ringFile = QDir(dataDir).filePath(QStringLiteral("ringin.wav"));
     GstRingPlayer ring(ringFile);
-    CMainFrame frame(history, ring, {ringFile, dataDir, icon, {}});
+    CMainFrame frame(history, ring, {ringFile, dataDir, icon, {}, std::shared_ptr<ILockKeySource>(OpenX11LockKeys())});
 
     std::unique_ptr<call::CCorvidDoc> doc;
     std::unique_ptr<media::CGraphBuilder> graphs;

@@ -17,6 +17,7 @@
 #include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QUrl>
+#include <QWindow>
 
 namespace kestrel::ui {
 
@@ -54,14 +55,16 @@ CMainFrame::CMainFrame(const CRecentCallList &recentCalls, IRingPlayer &ring, Re
 
     readyLabel = new QLabel(ReadyText(), this);
     statusBar()->addWidget(readyLabel, 1); // hidden while a prompt is shown
-    for (const char *indicator : {"CAP", "NUM", "SCRL"}) {
-        auto *pane = new QLabel(this);
-        pane->setObjectName(QString::fromLatin1(indicator));
-        pane->setFrameShape(QFrame::Panel);
-        pane->setFrameShadow(QFrame::Sunken);
-        pane->setMinimumWidth(pane->fontMetrics().horizontalAdvance(QStringLiteral("SCRL")) + 8);
-        statusBar()->addPermanentWidget(pane);
+    for (auto [pane, name] : {std::pair{&capsPane, "CAP"}, std::pair{&numPane, "NUM"}, std::pair{&scrollPane, "SCRL"}}) {
+        *pane = new QLabel(this);
+        (*pane)->setObjectName(QString::fromLatin1(name));
+        (*pane)->setFrameShape(QFrame::Panel);
+        (*pane)->setFrameShadow(QFrame::Sunken);
+        (*pane)->setAlignment(Qt::AlignCenter);
+        (*pane)->setMinimumWidth((*pane)->fontMetrics().horizontalAdvance(QStringLiteral("SCRL")) + 8);
+        statusBar()->addPermanentWidget(*pane);
     }
+    ShowLockKeys();
     statusBar()->setSizeGripEnabled(false);
     // The call accelerators win over the keys an edit field has for itself
     // (Ctrl+E moves to the end of the line in the call-history box).
@@ -73,8 +76,20 @@ CMainFrame::~CMainFrame()
     qApp->removeEventFilter(this);
 }
 
+void CMainFrame::ShowLockKeys()
+{
+    const LockKeys keys = resources.lockKeys ? resources.lockKeys->Read() : LockKeys{};
+    capsPane->setText(keys.capsLock ? QStringLiteral("CAP") : QString());
+    numPane->setText(keys.numLock ? QStringLiteral("NUM") : QString());
+    scrollPane->setText(keys.scrollLock ? QStringLiteral("SCRL") : QString());
+}
+
 bool CMainFrame::eventFilter(QObject *watched, QEvent *event)
 {
+    // A lock key pressed while the window has the focus changes its light.
+    if ((event->type() == QEvent::KeyRelease && watched == static_cast<QObject *>(windowHandle())) ||
+        (event->type() == QEvent::WindowActivate && watched == this))
+        ShowLockKeys();
     if (event->type() == QEvent::ShortcutOverride) {
         const auto *key = static_cast<QKeyEvent *>(event);
         const QKeySequence pressed(key->keyCombination());

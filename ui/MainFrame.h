@@ -4,6 +4,7 @@
 #include "call/document/IDocumentFrame.h"
 #include "call/document/RecentCallList.h"
 #include "ui/IncomingCallQuestion.h"
+#include "ui/LockKeys.h"
 
 #include <QEvent>
 #include <QMainWindow>
@@ -47,6 +48,8 @@ public:
         QIcon icon;        // icon 128
         // Shows a local file with the desktop's program for it (the readme in the browser).
         std::function<void(const QString &file)> openFile;
+        // The keyboard's lock lights for the status bar; none leaves those panes empty.
+        std::shared_ptr<ILockKeySource> lockKeys;
     };
 
     CMainFrame(const call::CRecentCallList &history, IRingPlayer &ring, Resources resources);
@@ -94,6 +97,7 @@ private:
     void FillRecentCalls();
     void UpdateChecks();
     void ShowAbout();
+    void ShowLockKeys();
 
     const call::CRecentCallList &history;
     Resources resources;
@@ -104,6 +108,9 @@ private:
     QAction *recentSeparator = nullptr;
     QList<QAction *> recentActions;
     QLabel *readyLabel = nullptr;
+    QLabel *capsPane = nullptr;
+    QLabel *numPane = nullptr;
+    QLabel *scrollPane = nullptr;
     QSystemTrayIcon *trayIcon = nullptr; // present while the window is in the notification area
     QRect savedGeometry;                 // the normal placement while in the notification area
     std::function<void()> graphNotify;

@@ -50,6 +50,12 @@ public:
     std::vector<std::pair<int, bool>> answers;
 };
 
+class FakeLockKeys final : public ILockKeySource {
+public:
+    LockKeys Read() override { return keys; }
+    LockKeys keys;
+};
+
 class CountingRing final : public IRingPlayer {
 public:
     void Start() override { ringing = true, ++starts; }
@@ -91,9 +97,10 @@ struct Frame : ::testing::Test {
     CountingRing ring;
     RecordingDocument document;
     QStringList openedFiles;
+    std::shared_ptr<FakeLockKeys> locks = std::make_shared<FakeLockKeys>();
     CMainFrame frame{history, ring,
                      {QString(), QStringLiteral("/usr/share/kestrel"), QIcon(),
-                      [this](const QString &file) { openedFiles << file; }}};
+                      [this](const QString &file) { openedFiles << file; }, locks}};
 };
 
 TEST_F(Frame, TitleMenusAndPrompts)
@@ -160,6 +167,19 @@ TEST_F(Frame, CallAcceleratorsWorkWhileTheAddressHasTheFocus)
     EXPECT_EQ(address->cursorPosition(), 0);
     QTest::keyClick(address, Qt::Key_A, Qt::ControlModifier); // other edit keys stay the field's
     EXPECT_EQ(address->selectedText(), QStringLiteral("127.0.0.2"));
+}
+
+TEST_F(Frame, TheStatusBarShowsTheLockLightsAfterAKey)
+{
+    auto pane = [&](const char *name) { return frame.statusBar()->findChild<QLabel *>(name)->text(); };
+    EXPECT_EQ(pane("CAP"), QString());
+    frame.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    locks->keys = {true, false, true};
+    QTest::keyClick(frame.windowHandle(), Qt::Key_CapsLock);
+    EXPECT_EQ(pane("CAP"), QStringLiteral("CAP"));
+    EXPECT_EQ(pane("NUM"), QString());
+    EXPECT_EQ(pane("SCRL"), QStringLiteral("SCRL"));
 }
 
 TEST_F(Frame, WindowSizeItemsCarryTheDocumentsCheckMark)

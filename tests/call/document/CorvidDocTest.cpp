@@ -2,6 +2,7 @@
 #include "call/document/CorvidDoc.h"
 #include "platform/store/MemoryProfileStore.h"
 #include "platform/ui/RecordingMessageBox.h"
+#include "tests/call/LoopbackPeer.h"
 #include "tests/call/document/DocumentFakes.h"
 
 #include <gtest/gtest.h>
@@ -185,6 +186,26 @@ TEST(CallFlow, TwoProgramsCallAndEitherSideHangsUp)
     caller.doc->OnEndCall();
     ASSERT_TRUE(PumpBoth(caller, callee, [&] { return !caller.InCall() && !callee.InCall(); }));
     EXPECT_TRUE(callee.panel.Enabled(ID_NEW_CALL));
+}
+
+TEST(CallFlow, APeerThatTakesTheCallButNeverRepliesFailsTheNetworkSetUp)
+{
+    test::LoopbackListener callee("127.0.5.13", CCallSession::kSignalPort);
+    ASSERT_TRUE(callee.Listening());
+    Program caller("127.0.5.12", AutoAnswer::Ask);
+    caller.Call("127.0.5.13");
+    const int connection = callee.Accept(seconds(5));
+    ASSERT_GE(connection, 0);
+    const SignalRecord yes = EncodeSignal({SIG_OK, 0, 0});
+    ASSERT_EQ(::send(connection, yes.data(), yes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(yes.size()));
+    SignalRecord start{};
+    ASSERT_EQ(::recv(connection, start.data(), start.size(), MSG_WAITALL), static_cast<ssize_t>(start.size()));
+    EXPECT_EQ(DecodeSignal(start).type, SIG_START);
+    ::shutdown(connection, SHUT_RDWR); // gone without the reply
+    ASSERT_TRUE(caller.frame.PumpUntil([&] { return !caller.doc->SettingUpCall(); }));
+    EXPECT_EQ(caller.Messages(), std::vector<std::string>{"Network initialize Failed"});
+    EXPECT_EQ(caller.media.Count("StopMedia"), 1u);
+    EXPECT_TRUE(caller.panel.Enabled(ID_NEW_CALL));
 }
 
 TEST(CallFlow, TheCalleesAnswerDecides)
