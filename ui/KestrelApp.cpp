@@ -35,6 +35,7 @@
 
 #include <cstdio>
 
+#include <alsa/asoundlib.h>
 #include <gst/gst.h>
 
 #include <memory>
@@ -77,12 +78,17 @@ bool AnotherCopyRuns()
     return windows && FindRunningInstance(*windows).has_value();
 }
 
+// ALSA prints its own lines when the audio sinks probe a card that is not
+// there; GStreamer reports what matters, so they stay quiet.
+extern "C" void QuietAlsa(const char *, int, const char *, int, const char *, ...) {}
+
 } // namespace
 
 int RunKestrel(int &argc, char **argv, const CommandLine &line)
 {
     if (line.testDevices)
         qputenv("KESTREL_TEST_DEVICES", "1"); // read by the test devices' provider
+    snd_lib_error_set_handler(&QuietAlsa);
     gst_init(&argc, &argv);
     media::ScanOwnPlugins();
     QApplication app(argc, argv);
