@@ -45,7 +45,9 @@ XDG_CONFIG_HOME="$work/callee" "$kestrel" --bind 127.0.10.2 --auto-answer yes --
 callee=$!; pids+=("$callee")
 XDG_CONFIG_HOME="$work/caller" "$kestrel" --bind 127.0.10.3 --test-devices --stats >"$work/caller.log" 2>&1 &
 caller=$!; pids+=("$caller")
-wait_until "ss -Hltn 'src 127.0.10.2:6050' | grep -q LISTEN && [ -n \"\$(window_of $caller)\" ] && idle caller && idle callee" 30 "programs ready"
+wait_until "ss -Hltn 'src 127.0.10.2:6050' | grep -q LISTEN" 30 "listener of the callee"
+wait_until "[ -n \"\$(window_of $caller)\" ]" 30 "window of the caller"
+wait_until "idle caller && idle callee" 30 "statistics of both programs"
 declare -A afterFirstThreads afterFirstFds
 
 for round in 1 2; do
