@@ -1,8 +1,9 @@
 #include "ui/LockKeys.h"
 
+#include "ui/X11Connection.h"
+
 #include <xcb/xcb.h>
 
-#include <cstdlib>
 
 namespace kestrel::ui {
 
@@ -10,14 +11,13 @@ namespace {
 
 class X11LockKeys final : public ILockKeySource {
 public:
-    explicit X11LockKeys(xcb_connection_t *connection) : connection(connection) {}
-    ~X11LockKeys() override { xcb_disconnect(connection); }
+    explicit X11LockKeys(XcbConnection connection) : connection(std::move(connection)) {}
 
     LockKeys Read() override
     {
         LockKeys keys;
         xcb_get_keyboard_control_reply_t *reply =
-            xcb_get_keyboard_control_reply(connection, xcb_get_keyboard_control(connection), nullptr);
+            xcb_get_keyboard_control_reply(connection.get(), xcb_get_keyboard_control(connection.get()), nullptr);
         if (!reply)
             return keys;
         keys.capsLock = reply->led_mask & 0x1;
@@ -28,22 +28,17 @@ public:
     }
 
 private:
-    xcb_connection_t *connection;
+    XcbConnection connection;
 };
 
 } // namespace
 
 std::unique_ptr<ILockKeySource> OpenX11LockKeys()
 {
-    const char *display = std::getenv("DISPLAY");
-    if (!display || !*display)
+    XcbConnection connection = ConnectToDisplay();
+    if (!connection)
         return nullptr;
-    xcb_connection_t *connection = xcb_connect(display, nullptr);
-    if (xcb_connection_has_error(connection)) {
-        xcb_disconnect(connection);
-        return nullptr;
-    }
-    return std::make_unique<X11LockKeys>(connection);
+    return std::make_unique<X11LockKeys>(std::move(connection));
 }
 
 } // namespace kestrel::ui

@@ -1,8 +1,9 @@
 #include "ui/RunningInstance.h"
 
+#include "ui/X11Connection.h"
+
 #include <xcb/xcb.h>
 
-#include <cstdlib>
 #include <cstring>
 
 namespace kestrel::ui {
@@ -31,7 +32,7 @@ template <typename T> using XcbReply = std::unique_ptr<T, FreeDeleter<T>>;
 // managers that put each client in a frame, their children.
 class X11WindowList final : public IWindowList {
 public:
-    explicit X11WindowList(xcb_connection_t *connection) : connection(connection)
+    explicit X11WindowList(XcbConnection owned) : owner(std::move(owned)), connection(owner.get())
     {
         root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
         clientList = Atom("_NET_CLIENT_LIST");
@@ -39,7 +40,6 @@ public:
         utf8String = Atom("UTF8_STRING");
         activeWindow = Atom("_NET_ACTIVE_WINDOW");
     }
-    ~X11WindowList() override { xcb_disconnect(connection); }
 
     std::vector<Window> TopLevelWindows() override
     {
@@ -80,7 +80,7 @@ private:
     {
         XcbReply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
             connection, xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr));
-        return reply ? reply->atom : XCB_ATOM_NONE;
+        return reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
     }
 
     std::vector<xcb_window_t> ClientList()
@@ -124,7 +124,8 @@ private:
         return title.empty() ? Property(window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING) : title;
     }
 
-    xcb_connection_t *connection;
+    XcbConnection owner;
+    xcb_connection_t *connection; // owner's, for the many calls below
     xcb_window_t root = 0;
     xcb_atom_t clientList = XCB_ATOM_NONE;
     xcb_atom_t wmName = XCB_ATOM_NONE;
@@ -136,15 +137,10 @@ private:
 
 std::unique_ptr<IWindowList> OpenX11WindowList()
 {
-    const char *display = std::getenv("DISPLAY");
-    if (!display || !*display)
+    XcbConnection connection = ConnectToDisplay();
+    if (!connection)
         return nullptr;
-    xcb_connection_t *connection = xcb_connect(display, nullptr);
-    if (xcb_connection_has_error(connection)) {
-        xcb_disconnect(connection);
-        return nullptr;
-    }
-    return std::make_unique<X11WindowList>(connection);
+    return std::make_unique<X11WindowList>(std::move(connection));
 }
 
 } // namespace kestrel::ui
