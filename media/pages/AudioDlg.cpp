@@ -107,18 +107,7 @@ void CAudioDlg::OnInitDialog()
         return;
     }
 
-    int selection = 0;
-    {
-        const QScopedValueRollback filling(fillingControls_, true);
-        deviceList_->clear();
-        for (std::size_t i = 0; i < devices_.size(); ++i) {
-            deviceList_->addItem(QString::fromStdString(devices_[i].name));
-            if (devices_[i].device == chosenDevice_)
-                selection = static_cast<int>(i);
-        }
-        deviceList_->setCurrentIndex(selection);
-        deviceList_->setEnabled(true);
-    }
+    const int selection = ListDeviceEntries(*deviceList_, devices_, chosenDevice_, fillingControls_);
     chosenDevice_ = devices_[static_cast<std::size_t>(selection)].device;
     RefreshRecordLevel();
     ShowEnable();

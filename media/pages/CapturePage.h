@@ -2,7 +2,13 @@
 
 #include "media/pages/OptionsPage.h"
 
+#include <QComboBox>
+#include <QScopedValueRollback>
+#include <QString>
+
 #include <atomic>
+#include <memory>
+#include <vector>
 
 class QCheckBox;
 
@@ -35,5 +41,25 @@ private:
     std::atomic<bool> enableSetOutside_{false}; // SetEnable ran since the check box last showed the member
     QCheckBox *enableBox_ = nullptr;
 };
+
+// Fills `list` with the entries' names in their order and selects the entry
+// holding `chosen` (the first when none does); `filling` is set meanwhile, so
+// the list's change handler knows the page itself is at work. Returns the
+// selection.
+template <typename Entry, typename Device>
+int ListDeviceEntries(QComboBox &list, const std::vector<Entry> &entries, const Device &chosen, bool &filling)
+{
+    const QScopedValueRollback fillingList(filling, true);
+    int selection = 0;
+    list.clear();
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        list.addItem(QString::fromStdString(entries[i].name));
+        if (entries[i].device == chosen)
+            selection = static_cast<int>(i);
+    }
+    list.setCurrentIndex(selection);
+    list.setEnabled(true);
+    return selection;
+}
 
 } // namespace kestrel::media::pages

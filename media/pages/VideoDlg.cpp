@@ -163,18 +163,7 @@ void CVideoDlg::OnInitDialog()
         return;
     }
 
-    int selection = 0;
-    {
-        const QScopedValueRollback filling(fillingDeviceList_, true);
-        deviceList_->clear();
-        for (std::size_t i = 0; i < devices_.size(); ++i) {
-            deviceList_->addItem(QString::fromStdString(devices_[i].name));
-            if (devices_[i].device == chosenDevice_)
-                selection = static_cast<int>(i);
-        }
-        deviceList_->setCurrentIndex(selection);
-        deviceList_->setEnabled(true);
-    }
+    const int selection = ListDeviceEntries(*deviceList_, devices_, chosenDevice_, fillingDeviceList_);
     chosenDevice_ = devices_[static_cast<std::size_t>(selection)].device;
     PrepareInputs(selection);
     FillInputList(selection);
