@@ -270,7 +270,7 @@ void CMainFrame::ShowReadme(const std::string &fileName)
 
 bool CMainFrame::event(QEvent *event)
 {
-    switch (event->type()) {
+    switch (static_cast<int>(event->type())) {
     case kCallStartedEvent:
         if (document)
             document->OnCallStarted(static_cast<CallStartedEvent *>(event)->peerMask);
