@@ -2,34 +2,21 @@
 
 #include "overlaysettings/HotKeyEdit.h"
 #include "overlaysettings/IntegerField.h"
+#include "overlaysettings/PlacementControls.h"
 #include "platform/store/IProfileStore.h"
 #include "platform/ui/IMessageBox.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QSlider>
 #include <QVBoxLayout>
 
 namespace kestrel::overlaysettings {
-
-namespace {
-
-constexpr int kTransparencyMax = 100;
-constexpr int kTransparencyStep = 10;
-
-QString Percent(int value)
-{
-    return QStringLiteral("%1%").arg(value);
-}
-
-} // namespace
 
 QIcon KestrelSettingIcon()
 {
@@ -50,47 +37,14 @@ KestrelSettingDialog::KestrelSettingDialog(platform::IProfileStore &store, platf
 
 void KestrelSettingDialog::BuildControls()
 {
-    auto *transparencyGroup = new QGroupBox(tr("Transparency"), this);
-    transparencySlider_ = new QSlider(Qt::Horizontal, transparencyGroup);
-    transparencySlider_->setObjectName(QStringLiteral("1008"));
-    transparencySlider_->setRange(0, kTransparencyMax);
-    transparencySlider_->setPageStep(kTransparencyStep);
-    transparencySlider_->setTickInterval(kTransparencyStep);
-    transparencySlider_->setTickPosition(QSlider::TicksBelow);
-    transparencyText_ = new QLabel(transparencyGroup);
-    transparencyText_->setObjectName(QStringLiteral("1017"));
-    transparencyText_->setAlignment(Qt::AlignCenter);
-    transparencyText_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    transparencyText_->setMinimumWidth(transparencyText_->fontMetrics().horizontalAdvance(QStringLiteral("100%")) + 12);
-    auto *transparencyLayout = new QGridLayout(transparencyGroup);
-    transparencyLayout->addWidget(transparencySlider_, 0, 0, 1, 2);
-    transparencyLayout->addWidget(transparencyText_, 0, 2, 2, 1);
-    transparencyLayout->addWidget(new QLabel(QStringLiteral("0%"), transparencyGroup), 1, 0, Qt::AlignLeft);
-    transparencyLayout->addWidget(new QLabel(QStringLiteral("100%"), transparencyGroup), 1, 1, Qt::AlignRight);
-
-    auto *positionGroup = new QGroupBox(tr("Position"), this);
-    positionList_ = new QComboBox(positionGroup);
-    positionList_->setObjectName(QStringLiteral("1009"));
-    positionList_->addItems({tr("Top/Right"), tr("Top/Left"), tr("Bottom/Left"), tr("Bottom/Right"), tr("User Input")});
-    // Digits only, with a leading minus sign: positions may be negative, and a
-    // stored negative value must stay editable digit by digit.
-    auto *digitsOnly = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9]*")), this);
-    xEdit_ = new QLineEdit(positionGroup);
-    xEdit_->setObjectName(QStringLiteral("1011"));
-    xEdit_->setValidator(digitsOnly);
-    yEdit_ = new QLineEdit(positionGroup);
-    yEdit_->setObjectName(QStringLiteral("1010"));
-    yEdit_->setValidator(digitsOnly);
-    auto *positionLayout = new QGridLayout(positionGroup);
-    positionLayout->addWidget(positionList_, 0, 0, 1, 4);
-    auto *xLabel = new QLabel(tr("X:"), positionGroup);
-    xLabel->setBuddy(xEdit_);
-    auto *yLabel = new QLabel(tr("Y:"), positionGroup);
-    yLabel->setBuddy(yEdit_);
-    positionLayout->addWidget(xLabel, 1, 0);
-    positionLayout->addWidget(xEdit_, 1, 1);
-    positionLayout->addWidget(yLabel, 1, 2);
-    positionLayout->addWidget(yEdit_, 1, 3);
+    const PlacementControls placement =
+        MakePlacementControls(this, {.slider = "1008", .percentage = "1017", .positionList = "1009", .x = "1011", .y = "1010"});
+    placement_ = placement;
+    transparencySlider_ = placement.slider;
+    transparencyText_ = placement.percentage;
+    positionList_ = placement.positionList;
+    xEdit_ = placement.x;
+    yEdit_ = placement.y;
 
     auto *hotKeyGroup = new QGroupBox(tr("Hot Key"), this);
     hotKeyEdit_ = new HotKeyEdit(hotKeyGroup);
@@ -114,8 +68,8 @@ void KestrelSettingDialog::BuildControls()
     connect(about, &QPushButton::clicked, this, &KestrelSettingDialog::ShowAbout);
 
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(transparencyGroup);
-    layout->addWidget(positionGroup);
+    layout->addWidget(placement.transparencyGroup);
+    layout->addWidget(placement.positionGroup);
     layout->addWidget(hotKeyGroup);
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
@@ -126,15 +80,11 @@ void KestrelSettingDialog::BuildControls()
 
 void KestrelSettingDialog::ShowSettings()
 {
-    xEdit_->setText(QString::number(settings_.posX));
-    yEdit_->setText(QString::number(settings_.posY));
-    // The slider holds the transparency from here on; a stored value beyond
-    // 0..100 is shown as the slider end it will be saved as.
-    const QSignalBlocker quiet(transparencySlider_);
-    transparencySlider_->setValue(settings_.transparency);
-    transparencyText_->setText(Percent(transparencySlider_->value()));
-    const bool listed = settings_.positionIndex >= 0 && settings_.positionIndex < positionList_->count();
-    positionList_->setCurrentIndex(listed ? settings_.positionIndex : -1);
+    {
+        // The slider holds the transparency from here on.
+        const QSignalBlocker quiet(transparencySlider_);
+        ShowPlacement(placement_, settings_);
+    }
     OnPositionChanged(positionList_->currentIndex());
     hotKeyEdit_->SetValue(MainHotKey(settings_));
 }
@@ -142,7 +92,7 @@ void KestrelSettingDialog::ShowSettings()
 void KestrelSettingDialog::OnTransparencyChanged(int percent)
 {
     settings_.transparency = percent;
-    transparencyText_->setText(Percent(percent));
+    transparencyText_->setText(PercentText(percent));
 }
 
 void KestrelSettingDialog::OnPositionChanged(int index)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "overlaysettings/OverlaySettings.h"
+#include "overlaysettings/PlacementControls.h"
 
 #include <QDialog>
 #include <QIcon>
@@ -47,6 +48,7 @@ private:
     platform::IMessageBox &messages_;
     QIcon icon_;
     OverlaySettings settings_{};
+    PlacementControls placement_;
     QSlider *transparencySlider_ = nullptr;
     QLabel *transparencyText_ = nullptr;
     QComboBox *positionList_ = nullptr;

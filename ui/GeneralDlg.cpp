@@ -8,28 +8,14 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QRegularExpressionValidator>
 #include <QSlider>
 #include <QVBoxLayout>
 
 namespace kestrel::ui {
-
-namespace {
-
-constexpr int kTransparencyMax = 100;
-constexpr int kTransparencyStep = 10;
-
-QString Percent(int value)
-{
-    return QStringLiteral("%1%").arg(value);
-}
-
-} // namespace
 
 CGeneralDlg::CGeneralDlg(platform::IProfileStore &store, platform::IMessageBox &messages, QWidget *parent)
     : COptionsPage(parent), store_(store), messages_(messages)
@@ -41,47 +27,13 @@ CGeneralDlg::CGeneralDlg(platform::IProfileStore &store, platform::IMessageBox &
 
 void CGeneralDlg::BuildControls()
 {
-    auto *transparencyGroup = new QGroupBox(tr("Transparency"), this);
-    transparencySlider_ = new QSlider(Qt::Horizontal, transparencyGroup);
-    transparencySlider_->setObjectName(QStringLiteral("1011"));
-    transparencySlider_->setRange(0, kTransparencyMax);
-    transparencySlider_->setPageStep(kTransparencyStep);
-    transparencySlider_->setTickInterval(kTransparencyStep);
-    transparencySlider_->setTickPosition(QSlider::TicksBelow);
-    transparencyText_ = new QLabel(transparencyGroup);
-    transparencyText_->setObjectName(QStringLiteral("1015"));
-    transparencyText_->setAlignment(Qt::AlignCenter);
-    transparencyText_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    transparencyText_->setMinimumWidth(transparencyText_->fontMetrics().horizontalAdvance(QStringLiteral("100%")) + 12);
-    transparencyText_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    auto *transparencyLayout = new QGridLayout(transparencyGroup);
-    transparencyLayout->addWidget(transparencySlider_, 0, 0, 1, 2);
-    transparencyLayout->addWidget(transparencyText_, 0, 2);
-    transparencyLayout->addWidget(new QLabel(QStringLiteral("0%"), transparencyGroup), 1, 0, Qt::AlignLeft);
-    transparencyLayout->addWidget(new QLabel(QStringLiteral("100%"), transparencyGroup), 1, 1, Qt::AlignRight);
-
-    auto *positionGroup = new QGroupBox(tr("Position"), this);
-    positionList_ = new QComboBox(positionGroup);
-    positionList_->setObjectName(QStringLiteral("1012"));
-    positionList_->addItems({tr("Top/Right"), tr("Top/Left"), tr("Bottom/Left"), tr("Bottom/Right"), tr("User Input")});
-    // Digits, with a leading minus sign: a stored negative position must stay editable.
-    auto *digitsOnly = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9]*")), this);
-    xEdit_ = new QLineEdit(positionGroup);
-    xEdit_->setObjectName(QStringLiteral("1014"));
-    xEdit_->setValidator(digitsOnly);
-    yEdit_ = new QLineEdit(positionGroup);
-    yEdit_->setObjectName(QStringLiteral("1013"));
-    yEdit_->setValidator(digitsOnly);
-    auto *xLabel = new QLabel(tr("X:"), positionGroup);
-    xLabel->setBuddy(xEdit_);
-    auto *yLabel = new QLabel(tr("Y:"), positionGroup);
-    yLabel->setBuddy(yEdit_);
-    auto *positionLayout = new QGridLayout(positionGroup);
-    positionLayout->addWidget(positionList_, 0, 0, 1, 4);
-    positionLayout->addWidget(xLabel, 1, 0);
-    positionLayout->addWidget(xEdit_, 1, 1);
-    positionLayout->addWidget(yLabel, 1, 2);
-    positionLayout->addWidget(yEdit_, 1, 3);
+    placement_ = overlaysettings::MakePlacementControls(
+        this, {.slider = "1011", .percentage = "1015", .positionList = "1012", .x = "1014", .y = "1013"});
+    transparencySlider_ = placement_.slider;
+    transparencyText_ = placement_.percentage;
+    positionList_ = placement_.positionList;
+    xEdit_ = placement_.x;
+    yEdit_ = placement_.y;
 
     auto *osdGroup = new QGroupBox(tr("OSD Hot Key"), this);
     osdHotKey_ = new overlaysettings::HotKeyEdit(osdGroup);
@@ -103,14 +55,14 @@ void CGeneralDlg::BuildControls()
     hotKeys->addWidget(osdGroup, 1);
     hotKeys->addWidget(mainGroup, 1);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(transparencyGroup);
-    layout->addWidget(positionGroup);
+    layout->addWidget(placement_.transparencyGroup);
+    layout->addWidget(placement_.positionGroup);
     layout->addLayout(hotKeys);
     layout->addStretch(1);
 
     // The percentage follows the slider while it moves; the member waits for OK.
     connect(transparencySlider_, &QSlider::valueChanged, this,
-            [this](int percent) { transparencyText_->setText(Percent(percent)); });
+            [this](int percent) { transparencyText_->setText(overlaysettings::PercentText(percent)); });
     connect(positionList_, &QComboBox::currentIndexChanged, this, &CGeneralDlg::OnPositionChanged);
     connect(osdEnableBox_, &QCheckBox::clicked, this, &CGeneralDlg::OnOsdEnableClicked);
 }
@@ -123,14 +75,8 @@ void CGeneralDlg::OnInitDialog()
     osdHotKey_->SetValue({});
     LoadOverlaySettings();
 
-    xEdit_->setText(QString::number(settings_.posX));
-    yEdit_->setText(QString::number(settings_.posY));
     osdEnableBox_->setChecked(osdEnable_ != 0);
-    // A stored value beyond 0..100 is shown as the slider end it will be saved as.
-    transparencySlider_->setValue(settings_.transparency);
-    transparencyText_->setText(Percent(transparencySlider_->value()));
-    const bool listed = settings_.positionIndex >= 0 && settings_.positionIndex < positionList_->count();
-    positionList_->setCurrentIndex(listed ? settings_.positionIndex : -1);
+    overlaysettings::ShowPlacement(placement_, settings_);
     OnPositionChanged(positionList_->currentIndex());
     mainHotKey_->SetValue(overlaysettings::MainHotKey(settings_));
 }

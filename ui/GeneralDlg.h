@@ -2,6 +2,7 @@
 
 #include "media/pages/OptionsPage.h"
 #include "overlaysettings/OverlaySettings.h"
+#include "overlaysettings/PlacementControls.h"
 
 #include <cstdint>
 
@@ -62,6 +63,7 @@ private:
     platform::IMessageBox &messages_;
     overlaysettings::OverlaySettings settings_{};
     std::int32_t osdEnable_ = 0;
+    overlaysettings::PlacementControls placement_;
     QSlider *transparencySlider_ = nullptr;
     QLabel *transparencyText_ = nullptr;
     QComboBox *positionList_ = nullptr;

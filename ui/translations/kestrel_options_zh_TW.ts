@@ -4,58 +4,27 @@
 <context>
     <name>kestrel::ui::CGeneralDlg</name>
     <message>
+        <location filename="../GeneralDlg.cpp" line="24"/>
         <source>Kestrel</source>
         <translation>Kestrel</translation>
     </message>
     <message>
-        <source>Transparency</source>
-        <translation>透明度</translation>
-    </message>
-    <message>
-        <source>Position</source>
-        <translation>位置</translation>
-    </message>
-    <message>
-        <source>Top/Right</source>
-        <translation>右上</translation>
-    </message>
-    <message>
-        <source>Top/Left</source>
-        <translation>左上</translation>
-    </message>
-    <message>
-        <source>Bottom/Left</source>
-        <translation>左下</translation>
-    </message>
-    <message>
-        <source>Bottom/Right</source>
-        <translation>右下</translation>
-    </message>
-    <message>
-        <source>User Input</source>
-        <translation>自訂位置</translation>
-    </message>
-    <message>
-        <source>X:</source>
-        <translation>X:</translation>
-    </message>
-    <message>
-        <source>Y:</source>
-        <translation>Y:</translation>
-    </message>
-    <message>
+        <location filename="../GeneralDlg.cpp" line="38"/>
         <source>OSD Hot Key</source>
         <translation>OSD 快速鍵</translation>
     </message>
     <message>
+        <location filename="../GeneralDlg.cpp" line="41"/>
         <source>Enable</source>
         <translation>啟用</translation>
     </message>
     <message>
+        <location filename="../GeneralDlg.cpp" line="47"/>
         <source>Kestrel Hot Key</source>
         <translation>Kestrel 快速鍵</translation>
     </message>
     <message>
+        <location filename="../GeneralDlg.cpp" line="141"/>
         <source>Please enter an integer.</source>
         <translation>請輸入整數。</translation>
     </message>
@@ -63,10 +32,12 @@
 <context>
     <name>kestrel::ui::COptions</name>
     <message>
+        <location filename="../Options.cpp" line="46"/>
         <source>OK</source>
         <translation>確定</translation>
     </message>
     <message>
+        <location filename="../Options.cpp" line="49"/>
         <source>Cancel</source>
         <translation>取消</translation>
     </message>
