@@ -40,11 +40,19 @@ typedef struct _TidelineRtpSourceConfig TidelineRtpSourceConfig; /* an element i
 typedef struct _TidelineRtpRenderConfig TidelineRtpRenderConfig;
 
 /* IRtpSourceConfig: the port the source listens on (video on the port,
- * audio two below), read when the element starts streaming. */
+ * audio two below), read when the element starts streaming. The peer
+ * address (dotted IPv4; empty or NULL: anyone) is the only sender whose
+ * media is taken, also read when streaming starts; get_peer_address returns
+ * a newly allocated string for the caller to g_free(). The peer methods come
+ * after the original two, so hosts built against the older interface keep
+ * working; tideline_rtp_source_config_set_peer_address() reports FALSE for a
+ * plugin that predates them. */
 typedef struct _TidelineRtpSourceConfigInterface {
   GTypeInterface parent_iface;
   void (*set_port) (TidelineRtpSourceConfig *self, gint port);
   gint (*get_port) (TidelineRtpSourceConfig *self);
+  void (*set_peer_address) (TidelineRtpSourceConfig *self, const gchar *address);
+  gchar *(*get_peer_address) (TidelineRtpSourceConfig *self);
 } TidelineRtpSourceConfigInterface;
 
 /* IRtpRenderConfig: where the renderer sends (video to the port, audio two
@@ -84,6 +92,42 @@ tideline_rtp_source_config_get_port (gpointer object, gint *port)
   if (iface == NULL || port == NULL)
     return FALSE;
   *port = iface->get_port ((TidelineRtpSourceConfig *) object);
+  return TRUE;
+}
+
+/* The interface as the loaded plugin registered it, or NULL when it is too
+ * old to have the member that ends at `needed` bytes. */
+static inline TidelineRtpSourceConfigInterface *
+tideline_rtp_source_config_peek_sized_ (gpointer object, gsize needed)
+{
+  GTypeQuery query;
+  TidelineRtpSourceConfigInterface *iface = (TidelineRtpSourceConfigInterface *)
+      tideline_rtp_config_peek_ (object, TIDELINE_RTP_SOURCE_CONFIG_TYPE_NAME);
+  if (iface == NULL)
+    return NULL;
+  g_type_query (g_type_from_name (TIDELINE_RTP_SOURCE_CONFIG_TYPE_NAME), &query);
+  return query.class_size >= needed ? iface : NULL;
+}
+
+static inline gboolean
+tideline_rtp_source_config_set_peer_address (gpointer object, const gchar *address)
+{
+  TidelineRtpSourceConfigInterface *iface = tideline_rtp_source_config_peek_sized_ (object,
+      G_STRUCT_OFFSET (TidelineRtpSourceConfigInterface, get_peer_address) + sizeof (gpointer));
+  if (iface == NULL || iface->set_peer_address == NULL)
+    return FALSE;
+  iface->set_peer_address ((TidelineRtpSourceConfig *) object, address ? address : "");
+  return TRUE;
+}
+
+static inline gboolean
+tideline_rtp_source_config_get_peer_address (gpointer object, gchar **address)
+{
+  TidelineRtpSourceConfigInterface *iface = tideline_rtp_source_config_peek_sized_ (object,
+      G_STRUCT_OFFSET (TidelineRtpSourceConfigInterface, get_peer_address) + sizeof (gpointer));
+  if (iface == NULL || iface->get_peer_address == NULL || address == NULL)
+    return FALSE;
+  *address = iface->get_peer_address ((TidelineRtpSourceConfig *) object);
   return TRUE;
 }
 
