@@ -2,6 +2,7 @@
 
 #include "platform/store/FileLock.h"
 #include "platform/store/ProfileTextFormat.h"
+#include "platform/UniqueFd.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -18,36 +19,12 @@ namespace {
 // Far beyond any real store; a larger file is not ours and is not read in.
 constexpr std::size_t kMaxFileBytes = 4 * 1024 * 1024;
 
-// Closes a descriptor on every path out.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-    int Get() const { return fd_; }
-    // Closes now and reports whether the close (which can report a failed write) succeeded.
-    bool Close()
-    {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
-
 enum class ReadResult { Ok, Missing, Failed, TooLarge };
 
 ReadResult ReadWholeFile(const std::filesystem::path &path, std::string &contents)
 {
     // Non-blocking, so that a FIFO put in the file's place cannot hang the program.
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.Get() < 0)
         return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
     struct stat info {};
@@ -164,15 +141,21 @@ bool FileProfileStore::SetAside()
 bool FileProfileStore::WriteAtomically(const ProfileTree &tree)
 {
     std::string temporary = file_.string() + ".XXXXXX";
-    FileDescriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
-    if (fd.Get() < 0)
+    UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (!fd)
         return false;
+    // close() can report a failed write, so it is checked like the rest.
     const bool written = ::fchmod(fd.Get(), 0600) == 0 && WriteAll(fd.Get(), SerializeProfileTree(tree)) &&
-                         ::fsync(fd.Get()) == 0 && fd.Close();
+                         ::fsync(fd.Get()) == 0 && ::close(fd.Release()) == 0;
     if (!written || std::rename(temporary.c_str(), file_.c_str()) != 0) {
         ::unlink(temporary.c_str());
         return false;
     }
+    // The rename itself reaches the disk with the directory.
+    UniqueFd directory(::open(file_.parent_path().empty() ? "." : file_.parent_path().c_str(),
+                              O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (directory)
+        ::fsync(directory.Get());
     return true;
 }
 

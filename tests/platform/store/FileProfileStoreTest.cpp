@@ -77,6 +77,24 @@ TEST_F(FileProfileStoreTest, HugeOrBinaryFileDoesNotCrashAndIsKeptAside)
     EXPECT_EQ(FilesSetAside(file.parent_path()).size(), 1u);
 }
 
+TEST_F(FileProfileStoreTest, HostileFileReadsAsDefaultsWithoutCrashingAndIsKeptIntactOnTheNextWrite)
+{
+    // A key path nested 500,000 deep: as a tree built recursively it would
+    // overflow the stack of the program reading it.
+    std::string path = "[k";
+    for (int i = 0; i < 500000; ++i)
+        path += "\\k";
+    const std::string hostile = path + "]\n\"v\"=dword:1\n";
+    WriteText(file, hostile);
+    FileProfileStore store(file);
+    EXPECT_FALSE(store.KeyExists("k"));
+    ASSERT_TRUE(store.CreateKey(kSettings));
+    const auto aside = FilesSetAside(file.parent_path());
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(ReadText(aside[0]), hostile);
+    EXPECT_TRUE(store.KeyExists(kSettings));
+}
+
 TEST_F(FileProfileStoreTest, ReadsNeverCreateTheFileButCreateOnOpenDoes)
 {
     FileProfileStore store(file);
