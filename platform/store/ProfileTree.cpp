@@ -11,13 +11,6 @@ char FoldAscii(char c)
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-std::string Folded(std::string_view name)
-{
-    std::string folded(name);
-    std::transform(folded.begin(), folded.end(), folded.begin(), FoldAscii);
-    return folded;
-}
-
 bool IsValidKeyName(std::string_view name)
 {
     if (name.empty() || name.size() > ProfileLimits::kMaxKeyNameLength)
@@ -38,11 +31,11 @@ bool IsStorable(const ProfileValue &value)
     return !text || text->size() <= ProfileLimits::kMaxStringBytes;
 }
 
-template <typename T> void Reindex(std::unordered_map<std::string, std::size_t> &index, const std::vector<T> &items,
-                                   std::size_t from, const std::string &(*nameOf)(const T &))
+template <typename Index, typename T>
+void Reindex(Index &index, const std::vector<T> &items, std::size_t from, const std::string &(*nameOf)(const T &))
 {
     for (std::size_t i = from; i < items.size(); ++i)
-        index[Folded(nameOf(items[i]))] = i;
+        index.find(std::string_view(nameOf(items[i])))->second = i;
 }
 
 const std::string &ValueName(const ProfileKey::Value &value)
@@ -75,6 +68,17 @@ std::optional<std::vector<std::string>> SplitKeyPath(std::string_view keyPath)
     }
 }
 
+std::size_t FoldedNameHash::operator()(std::string_view name) const
+{
+    // FNV-1a over the folded bytes.
+    std::size_t hash = 14695981039346656037ull;
+    for (char c : name) {
+        hash ^= static_cast<unsigned char>(FoldAscii(c));
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
 bool SameName(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() &&
@@ -83,13 +87,13 @@ bool SameName(std::string_view a, std::string_view b)
 
 const ProfileValue *ProfileKey::FindValue(std::string_view valueName) const
 {
-    const auto found = valueIndex_.find(Folded(valueName));
+    const auto found = valueIndex_.find(valueName);
     return found == valueIndex_.end() ? nullptr : &values_[found->second].second;
 }
 
 const ProfileKey *ProfileKey::FindSubkey(std::string_view keyName) const
 {
-    const auto found = subkeyIndex_.find(Folded(keyName));
+    const auto found = subkeyIndex_.find(keyName);
     return found == subkeyIndex_.end() ? nullptr : &subkeys_[found->second];
 }
 
@@ -100,53 +104,53 @@ ProfileKey *ProfileKey::FindSubkey(std::string_view keyName)
 
 ProfileKey::Result ProfileKey::SetValue(std::string_view valueName, const ProfileValue &value)
 {
-    const auto [found, inserted] = valueIndex_.try_emplace(Folded(valueName), values_.size());
-    if (!inserted) {
+    if (const auto found = valueIndex_.find(valueName); found != valueIndex_.end()) {
         ProfileValue &stored = values_[found->second].second;
         if (stored == value)
             return Result::Unchanged;
         stored = value;
         return Result::Changed;
     }
-    if (values_.size() >= ProfileLimits::kMaxValuesPerKey) {
-        valueIndex_.erase(found);
+    if (values_.size() >= ProfileLimits::kMaxValuesPerKey)
         return Result::Failed;
-    }
+    valueIndex_.emplace(std::string(valueName), values_.size());
     values_.emplace_back(std::string(valueName), value);
     return Result::Changed;
 }
 
 bool ProfileKey::RemoveValue(std::string_view valueName)
 {
-    const auto found = valueIndex_.find(Folded(valueName));
+    const auto found = valueIndex_.find(valueName);
     if (found == valueIndex_.end())
         return false;
     const std::size_t position = found->second;
     valueIndex_.erase(found);
     values_.erase(values_.begin() + static_cast<std::ptrdiff_t>(position));
-    Reindex<Value>(valueIndex_, values_, position, ValueName);
+    Reindex(valueIndex_, values_, position, ValueName);
     return true;
 }
 
 ProfileKey &ProfileKey::AddSubkey(std::string_view keyName, bool &added)
 {
-    const auto [found, inserted] = subkeyIndex_.try_emplace(Folded(keyName), subkeys_.size());
-    added = inserted;
-    if (inserted)
-        subkeys_.emplace_back(std::string(keyName));
-    return subkeys_[found->second];
+    if (const auto found = subkeyIndex_.find(keyName); found != subkeyIndex_.end()) {
+        added = false;
+        return subkeys_[found->second];
+    }
+    added = true;
+    subkeyIndex_.emplace(std::string(keyName), subkeys_.size());
+    return subkeys_.emplace_back(std::string(keyName));
 }
 
 std::size_t ProfileKey::RemoveSubkey(std::string_view keyName)
 {
-    const auto found = subkeyIndex_.find(Folded(keyName));
+    const auto found = subkeyIndex_.find(keyName);
     if (found == subkeyIndex_.end())
         return 0;
     const std::size_t position = found->second;
     const std::size_t removed = subkeys_[position].CountKeys();
     subkeyIndex_.erase(found);
     subkeys_.erase(subkeys_.begin() + static_cast<std::ptrdiff_t>(position));
-    Reindex<ProfileKey>(subkeyIndex_, subkeys_, position, KeyName);
+    Reindex(subkeyIndex_, subkeys_, position, KeyName);
     return removed;
 }
 

@@ -35,9 +35,20 @@ std::optional<std::vector<std::string>> SplitKeyPath(std::string_view keyPath);
 // Registry names match without regard to ASCII case.
 bool SameName(std::string_view a, std::string_view b);
 
+// Hashes and compares names as the registry matches them, without regard to
+// ASCII case; both take any string view, so a lookup copies nothing.
+struct FoldedNameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view name) const;
+};
+struct FoldedNameEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const { return SameName(a, b); }
+};
+
 // One key: its values in the order they were first written, and its
-// subkeys, each found through a table of folded names so that a key with
-// many values or subkeys costs no more per lookup than a small one.
+// subkeys, each found through a table of names so that a key with many
+// values or subkeys costs no more per lookup than a small one.
 class ProfileKey {
 public:
     using Value = std::pair<std::string, ProfileValue>;
@@ -69,8 +80,9 @@ private:
     std::string name_;
     std::vector<Value> values_;
     std::vector<ProfileKey> subkeys_;
-    std::unordered_map<std::string, std::size_t> valueIndex_;  // folded name -> position
-    std::unordered_map<std::string, std::size_t> subkeyIndex_; // folded name -> position
+    using NameIndex = std::unordered_map<std::string, std::size_t, FoldedNameHash, FoldedNameEqual>;
+    NameIndex valueIndex_;  // name -> position in values_
+    NameIndex subkeyIndex_; // name -> position in subkeys_
 };
 
 // The whole store in memory. Each change reports whether it changed
