@@ -121,11 +121,13 @@ bool CRtpChannel::Poll(int timeoutMs, int wakeFd)
     const nfds_t count = wakeFd >= 0 ? 3 : 2;
     if (poll(sockets, count, timeoutMs) <= 0)
         return false;
+    // RTCP first: whatever the sockets held when the wait ended has been
+    // looked at by the time a sample completed in this pass is handed out.
     bool received = false;
+    if (sockets[1].revents != 0)
+        received = DrainRtcp();
     if (sockets[0].revents != 0)
         received = ReadRtp() || received;
-    if (sockets[1].revents != 0)
-        received = DrainRtcp() || received;
     return received;
 }
 

@@ -69,10 +69,33 @@ bool CRtpFrameAssembler::AddPacket(const RtpPacketView &packet)
     slot.marker = packet.marker;
     slot.length = static_cast<uint16_t>(packet.payload.size());
     std::memcpy(slot.payload, packet.payload.data(), packet.payload.size());
-    // With every other slot taken, the one expected can no longer fit in.
-    if (WaitingCount() == kReorderSlots - 1)
+    // With every other slot taken, the one expected can no longer fit in;
+    // and once a whole sample waits behind the hole, waiting longer only
+    // delays a sample that needs nothing the hole could bring.
+    while (WaitingCount() == kReorderSlots - 1 || WholeSampleWaiting())
         completed = SkipHole() || completed;
     return completed;
+}
+
+// True when the window holds a marker followed by every packet of the next
+// sample up to its own marker.
+bool CRtpFrameAssembler::WholeSampleWaiting() const
+{
+    bool afterMarker = false;
+    for (std::size_t step = 1; step < kReorderSlots; ++step) {
+        const uint16_t sequence = static_cast<uint16_t>(expected + step);
+        const WaitingPacket &slot = window[sequence % kReorderSlots];
+        if (!slot.present || slot.sequence != sequence) {
+            afterMarker = false; // a hole in this run too
+            continue;
+        }
+        if (slot.marker) {
+            if (afterMarker)
+                return true;
+            afterMarker = true;
+        }
+    }
+    return false;
 }
 
 void CRtpFrameAssembler::ExpireWaiting()

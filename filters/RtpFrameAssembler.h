@@ -19,8 +19,9 @@ namespace kestrel::filters {
 // A sample is the run of packets up to and including one with the marker
 // bit. Packets are taken in sequence order: one that arrives early waits in a
 // small window of kReorderSlots until the packets before it are in. A packet
-// that never comes (the window fills past it, or the stream goes quiet with
-// the hole still open) is lost, and no sample is ever handed on with a hole:
+// that never comes (the window fills past it, a whole later sample is
+// waiting behind it, or the stream goes quiet with the hole still open) is
+// lost, and no sample is ever handed on with a hole:
 // the sample it belonged to is dropped with everything up to the next
 // marker, since what follows a hole may be the rest of that sample. So is a
 // sample that would reach kRtpFrameCapacity. The next sample handed on after
@@ -88,6 +89,7 @@ private:
     bool Append(uint16_t sequence, uint32_t timestamp, bool marker, std::span<const uint8_t> payload);
     bool DrainInOrder();
     bool SkipHole();
+    bool WholeSampleWaiting() const;
     void LoseCurrentSample();
     void Queue();
     std::size_t WaitingCount() const;

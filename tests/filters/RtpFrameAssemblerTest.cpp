@@ -121,32 +121,51 @@ TEST(RtpFrameAssembler, PacketsSwappedOnTheWayAreRebuiltInOrder)
     EXPECT_FALSE(taken.frame.discontinuity);
 }
 
-TEST(RtpFrameAssembler, PacketThatNeverComesIsGivenUpWhenTheWindowFillsOrTheStreamGoesQuiet)
+TEST(RtpFrameAssembler, HoleIsGivenUpOnceAWholeSampleWaitsBehindIt)
 {
     CRtpFrameAssembler assembler;
     Sender sender(assembler);
     sender.Next(Bytes(10, 1), true);
     ASSERT_EQ(TakeInto(assembler).bytes, Bytes(10, 1));
     sender.Skip();
-    // One-packet samples after the hole: the first one might be the rest of
-    // the lost sample, so only the ones after it are whole.
-    for (uint8_t i = 2; i < 2 + CRtpFrameAssembler::kReorderSlots - 1; ++i)
-        sender.Next(Bytes(10, i), true);
-    EXPECT_EQ(assembler.QueuedCount(), 2u) << "the full window gives up the hole and delivers";
+    // The packet after the hole might be the rest of the lost sample; the
+    // one-packet sample after its marker is whole, and goes out at once.
+    EXPECT_FALSE(sender.Next(Bytes(10, 2), true));
+    EXPECT_TRUE(sender.Next(Bytes(10, 3), true));
+    const Taken taken = TakeInto(assembler);
+    EXPECT_EQ(taken.bytes, Bytes(10, 3));
+    EXPECT_TRUE(taken.frame.discontinuity);
+    EXPECT_EQ(TakeInto(assembler).result, TakeResult::Empty);
+}
+
+TEST(RtpFrameAssembler, HoleIsGivenUpWhenTheWindowFillsOrTheStreamGoesQuiet)
+{
+    CRtpFrameAssembler assembler;
+    Sender sender(assembler);
+    sender.Next(Bytes(10, 1), true);
+    ASSERT_EQ(TakeInto(assembler).bytes, Bytes(10, 1));
+    sender.Skip();
+    // A long sample behind the hole: nothing whole waits, but the window fills.
+    for (std::size_t i = 0; i + 1 < CRtpFrameAssembler::kReorderSlots; ++i)
+        sender.Next(Bytes(100, 1), false);
+    sender.Next(Bytes(100, 1), true); // its marker: all of it belonged to the damaged sample
+    EXPECT_TRUE(sender.Next(Bytes(10, 2), true)) << "the full window gave up the hole";
     Taken taken = TakeInto(assembler);
+    EXPECT_EQ(taken.bytes, Bytes(10, 2));
     EXPECT_TRUE(taken.frame.discontinuity);
 
     CRtpFrameAssembler quiet;
     Sender later(quiet);
     later.Next(Bytes(10, 1), true);
     later.Skip();
+    later.Next(Bytes(10, 2), false);
     later.Next(Bytes(10, 2), true);
-    later.Next(Bytes(10, 3), true);
-    EXPECT_EQ(quiet.QueuedCount(), 1u) << "samples wait while the hole may still be filled";
+    EXPECT_EQ(quiet.QueuedCount(), 1u) << "packets wait while the hole may still be filled";
     quiet.ExpireWaiting();
+    later.Next(Bytes(10, 3), true);
     EXPECT_EQ(TakeInto(quiet).bytes, Bytes(10, 1));
     taken = TakeInto(quiet);
-    EXPECT_EQ(taken.bytes, Bytes(10, 3));
+    EXPECT_EQ(taken.bytes, Bytes(10, 3)) << "what waited behind the hole was the damaged sample's";
     EXPECT_TRUE(taken.frame.discontinuity);
 }
 
