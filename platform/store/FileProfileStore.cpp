@@ -4,6 +4,8 @@
 #include "platform/store/ProfileTextFormat.h"
 #include "platform/UniqueFd.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
@@ -59,6 +61,15 @@ bool WriteAll(int fd, std::string_view data)
     return true;
 }
 
+// mkostemp's names: the file's name, a dot and six letters or digits.
+bool IsTemporaryName(const std::string &name, const std::string &prefix)
+{
+    if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+}
+
 std::string UtcStamp()
 {
     const std::time_t now = std::time(nullptr);
@@ -107,6 +118,7 @@ bool FileProfileStore::Modify(const std::function<ProfileTree::Change(ProfileTre
     FileLock lock(lockFile_, lockTimeout_);
     if (!lock.Locked())
         return false;
+    RemoveAbandonedTemporaries();
     Loaded loaded = Load();
     // An unreadable file (permissions, I/O error) is left alone rather than replaced.
     if (loaded.state == LoadState::Unreadable)
@@ -121,6 +133,19 @@ bool FileProfileStore::Modify(const std::function<ProfileTree::Change(ProfileTre
         return true;
     }
     return WriteAtomically(loaded.tree);
+}
+
+// Temporary files are only made under the lock, so one found while holding
+// it was left by a program that died while writing.
+void FileProfileStore::RemoveAbandonedTemporaries()
+{
+    std::error_code error;
+    const std::string prefix = file_.filename().string() + ".";
+    for (const auto &entry : std::filesystem::directory_iterator(file_.parent_path(), error)) {
+        const std::string name = entry.path().filename().string();
+        if (IsTemporaryName(name, prefix))
+            ::unlink(entry.path().c_str());
+    }
 }
 
 bool FileProfileStore::SetAside()

@@ -2,6 +2,7 @@
 #include "platform/store/FileProfileStore.h"
 #include "platform/store/ProfileTextFormat.h"
 #include "platform/store/StoreLocation.h"
+#include "tests/platform/store/StoreCrash.h"
 #include "tests/platform/store/TemporaryDirectory.h"
 
 #include <gtest/gtest.h>
@@ -203,6 +204,24 @@ TEST_F(FileProfileStoreTest, TwoProgramsWritingAtOnceLoseNothingAndTheFileIsAlwa
     }
     EXPECT_EQ(store.ReadValue(kSettings, "ALast"), ProfileValue(std::to_string(kValuesEach - 1)));
     EXPECT_EQ(store.ReadValue(kSettings, "BLast"), ProfileValue(std::to_string(kValuesEach - 1)));
+}
+
+TEST_F(FileProfileStoreTest, WritersKilledMidWriteNeverLoseAReportedValueNorLeaveAHalfWrittenFile)
+{
+    kestrel::testing::StoreCrashRun run;
+    run.file = file;
+    run.writerProgram = STORE_WRITER_PATH;
+    run.writesEach = 150;
+    run.kills = 20;
+    run.seed = 7;
+    std::filesystem::create_directories(file.parent_path());
+    const auto result = kestrel::testing::RunStoreCrash(run);
+    for (const std::string &problem : result.problems)
+        ADD_FAILURE() << problem;
+    EXPECT_EQ(result.kills, 20);
+    EXPECT_EQ(result.lostValues, 0);
+    EXPECT_EQ(result.unreadableVersions, 0);
+    EXPECT_EQ(result.reportedWrites, 2 * 150) << "both writers finished their writes";
 }
 
 TEST_F(FileProfileStoreTest, NoHomeDirectoryMeansDefaultsAndNoStrayFiles)
