@@ -56,7 +56,7 @@ bool CRtpFrameAssembler::AddPacket(const RtpPacketView &packet)
         distance = Distance(expected, packet.sequence);
     }
     if (distance == 0) {
-        completed = Append(packet.sequence, packet.timestamp, packet.marker, packet.payload) || completed;
+        completed = Append(packet.timestamp, packet.marker, packet.payload) || completed;
         ++expected;
         return DrainInOrder() || completed;
     }
@@ -129,12 +129,12 @@ bool CRtpFrameAssembler::DrainInOrder()
         if (!slot.present || slot.sequence != expected)
             return completed;
         slot.present = false;
-        completed = Append(slot.sequence, slot.timestamp, slot.marker, {slot.payload, slot.length}) || completed;
+        completed = Append(slot.timestamp, slot.marker, {slot.payload, slot.length}) || completed;
         ++expected;
     }
 }
 
-bool CRtpFrameAssembler::Append(uint16_t, uint32_t timestamp, bool marker, std::span<const uint8_t> payload)
+bool CRtpFrameAssembler::Append(uint32_t timestamp, bool marker, std::span<const uint8_t> payload)
 {
     if (discardingToMarker) {
         // The rest of a damaged sample; the sample after its marker is whole.
@@ -163,7 +163,6 @@ bool CRtpFrameAssembler::Append(uint16_t, uint32_t timestamp, bool marker, std::
 
 void CRtpFrameAssembler::LoseCurrentSample()
 {
-    ++droppedSamples;
     assembly.length = 0;
     assembly.timestamp = 0;
     discardingToMarker = true;
@@ -254,7 +253,6 @@ void CRtpFrameAssembler::Reset()
     synchronised = false;
     discardingToMarker = false;
     lostSinceQueued = false;
-    droppedSamples = 0;
     std::lock_guard lock(queueLock);
     oldest = 0;
     queued = 0;

@@ -73,8 +73,6 @@ public:
     // thread stopped).
     void Reset();
     std::size_t QueuedCount() const;
-    // Samples dropped for a hole or for their size (receive thread only).
-    std::size_t DroppedSamples() const { return droppedSamples; }
 
 private:
     struct WaitingPacket {
@@ -86,7 +84,7 @@ private:
         uint8_t payload[kMaxRtpDatagramBytes] = {};
     };
 
-    bool Append(uint16_t sequence, uint32_t timestamp, bool marker, std::span<const uint8_t> payload);
+    bool Append(uint32_t timestamp, bool marker, std::span<const uint8_t> payload);
     bool DrainInOrder();
     bool SkipHole();
     bool WholeSampleWaiting() const;
@@ -102,7 +100,6 @@ private:
     uint16_t expected = 0;           // sequence number of the next packet in order
     bool discardingToMarker = false; // after a loss, until the next sample starts
     bool lostSinceQueued = false;    // the next queued sample follows a loss
-    std::size_t droppedSamples = 0;
 
     mutable std::mutex queueLock; // guards the fields below
     std::condition_variable frameQueued;
