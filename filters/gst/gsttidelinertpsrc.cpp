@@ -30,6 +30,8 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <mutex>
+#include <utility>
 
 using kestrel::filters::CRtpSourceFilter;
 using kestrel::filters::CRtpSourceStream;
@@ -45,15 +47,22 @@ namespace {
 // safety net.
 constexpr std::chrono::milliseconds kSampleWait{5000};
 
-// Per pad: what its streaming task owns. Touched by the task, and by the
-// control thread only while the task does not run, except `pool`, which the
-// control thread may flush under the object lock to wake the task.
+// Per pad: what its streaming task owns. The task sets `pool` once it has
+// agreed on buffers with downstream; the control thread flushes it to wake
+// the task and releases it once the task has stopped.
 struct PadStream {
     GstPad *pad = nullptr;
     CRtpSourceStream *stream = nullptr;
+    std::mutex poolLock; // guards pool
     GstBufferPool *pool = nullptr;
-    bool started = false; // stream-start, caps and segment sent
+    std::atomic<bool> started{false};     // stream-start, caps and segment sent
     std::atomic<bool> endOfStream{false}; // the application asked to end the stream
+
+    GstBufferPool *Pool()
+    {
+        std::lock_guard lock(poolLock);
+        return pool;
+    }
 };
 
 } // namespace
@@ -164,9 +173,10 @@ static bool StartStreaming(GstTidelineRtpSrc *self, PadStream &padStream)
     GstBufferPool *pool = NegotiatePool(self, padStream, caps);
     gst_caps_unref(caps);
     // The control thread looks at the pool to wake a task blocked on it.
-    GST_OBJECT_LOCK(self);
-    padStream.pool = pool;
-    GST_OBJECT_UNLOCK(self);
+    {
+        std::lock_guard lock(padStream.poolLock);
+        padStream.pool = pool;
+    }
     padStream.started = true;
     return pool != nullptr;
 }
@@ -185,7 +195,7 @@ static void gst_tideline_rtp_src_loop(GstPad *pad)
         flow = GST_FLOW_ERROR;
     } else if (padStream.stream->WaitForSample(kSampleWait)) {
         GstBuffer *buffer = nullptr;
-        flow = gst_buffer_pool_acquire_buffer(padStream.pool, &buffer, nullptr);
+        flow = gst_buffer_pool_acquire_buffer(padStream.Pool(), &buffer, nullptr);
         if (flow == GST_FLOW_OK) {
             GstMapInfo map;
             int length = 0;
@@ -243,16 +253,21 @@ static gboolean gst_tideline_rtp_src_activate_mode(GstPad *pad, GstObject *paren
     // The pad is flushing already; wake whatever the task may wait on, then
     // wait for it to end.
     padStream.stream->Unblock();
-    GST_OBJECT_LOCK(self);
-    if (padStream.pool)
-        gst_buffer_pool_set_flushing(padStream.pool, TRUE);
-    GST_OBJECT_UNLOCK(self);
+    {
+        std::lock_guard lock(padStream.poolLock);
+        if (padStream.pool)
+            gst_buffer_pool_set_flushing(padStream.pool, TRUE);
+    }
     const gboolean stopped = gst_pad_stop_task(pad);
     padStream.stream->OnThreadDestroy();
-    if (padStream.pool) {
-        gst_buffer_pool_set_active(padStream.pool, FALSE);
-        gst_object_unref(padStream.pool);
-        padStream.pool = nullptr;
+    GstBufferPool *pool = nullptr;
+    {
+        std::lock_guard lock(padStream.poolLock);
+        pool = std::exchange(padStream.pool, nullptr);
+    }
+    if (pool) {
+        gst_buffer_pool_set_active(pool, FALSE);
+        gst_object_unref(pool);
     }
     padStream.started = false;
     return stopped;
