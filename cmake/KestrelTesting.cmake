@@ -15,7 +15,10 @@ function(kestrel_test_environment out)
     list(APPEND environment "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/tsan.supp:halt_on_error=1:second_deadlock_stack=1")
   endif()
   if(KESTREL_ASAN OR KESTREL_FUZZ)
-    list(APPEND environment "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan.supp:print_suppressions=0"
+    # Whole allocation stacks (the system libraries have no frame pointers),
+    # so that suppressions can name the function that really allocated.
+    list(APPEND environment "ASAN_OPTIONS=fast_unwind_on_malloc=0:detect_leaks=1"
+                            "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan.supp:print_suppressions=0"
                             "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
   endif()
   set(${out} ${environment} PARENT_SCOPE)

@@ -68,7 +68,8 @@ bool CRtpFrameAssembler::AddPacket(const RtpPacketView &packet)
     slot.timestamp = packet.timestamp;
     slot.marker = packet.marker;
     slot.length = static_cast<uint16_t>(packet.payload.size());
-    std::memcpy(slot.payload, packet.payload.data(), packet.payload.size());
+    if (!packet.payload.empty())
+        std::memcpy(slot.payload, packet.payload.data(), packet.payload.size());
     // With every other slot taken, the one expected can no longer fit in;
     // and once a whole sample waits behind the hole, waiting longer only
     // delays a sample that needs nothing the hole could bring.
@@ -149,7 +150,8 @@ bool CRtpFrameAssembler::Append(uint32_t timestamp, bool marker, std::span<const
         discardingToMarker = !marker;
         return false;
     }
-    std::memcpy(assembly.data + assembly.length, payload.data(), payload.size());
+    if (!payload.empty()) // an empty span may have no data pointer at all
+        std::memcpy(assembly.data + assembly.length, payload.data(), payload.size());
     assembly.length += static_cast<int32_t>(payload.size());
     assembly.timestamp = timestamp;
     if (!marker)
