@@ -101,10 +101,13 @@ static GstCaps *StreamCaps(StreamKind kind)
 }
 
 static void gst_tideline_rtp_src_config_init(TidelineRtpSourceConfigInterface *iface);
+static void gst_tideline_rtp_src_peer_config_init(TidelineRtpSourcePeerConfigInterface *iface);
 
 G_DEFINE_TYPE_WITH_CODE(GstTidelineRtpSrc, gst_tideline_rtp_src, GST_TYPE_ELEMENT,
                         G_IMPLEMENT_INTERFACE(tideline_rtp_source_config_get_type(),
-                                              gst_tideline_rtp_src_config_init))
+                                              gst_tideline_rtp_src_config_init)
+                            G_IMPLEMENT_INTERFACE(tideline_rtp_source_peer_config_get_type(),
+                                                  gst_tideline_rtp_src_peer_config_init))
 
 static PadStream &PadStreamOf(GstTidelineRtpSrc *self, GstPad *pad)
 {
@@ -211,7 +214,7 @@ static void gst_tideline_rtp_src_loop(GstPad *pad)
                 // As a depayloader does after a gap: the decoder must not
                 // take this sample as the continuation of the previous one.
                 if (discontinuity)
-                    GST_BUFFER_FLAG_SET(buffer, GST_BUFFER_FLAG_DISCONT);
+                    gst_buffer_set_flags(buffer, GST_BUFFER_FLAG_DISCONT);
                 flow = gst_pad_push(pad, buffer);
             } else {
                 gst_buffer_unref(buffer); // back to the pool; the sample was too large or gone
@@ -360,20 +363,24 @@ static gint GetPort(TidelineRtpSourceConfig *config)
     return GST_TIDELINE_RTP_SRC(config)->filter->GetPort();
 }
 
-static void SetPeerAddress(TidelineRtpSourceConfig *config, const gchar *address)
-{
-    GST_TIDELINE_RTP_SRC(config)->filter->SetPeerAddress(address ? address : "");
-}
-
-static gchar *GetPeerAddress(TidelineRtpSourceConfig *config)
-{
-    return g_strdup(GST_TIDELINE_RTP_SRC(config)->filter->PeerAddress().c_str());
-}
-
 static void gst_tideline_rtp_src_config_init(TidelineRtpSourceConfigInterface *iface)
 {
     iface->set_port = SetPort;
     iface->get_port = GetPort;
+}
+
+static void SetPeerAddress(TidelineRtpSourcePeerConfig *config, const gchar *address)
+{
+    GST_TIDELINE_RTP_SRC(config)->filter->SetPeerAddress(address ? address : "");
+}
+
+static gchar *GetPeerAddress(TidelineRtpSourcePeerConfig *config)
+{
+    return g_strdup(GST_TIDELINE_RTP_SRC(config)->filter->PeerAddress().c_str());
+}
+
+static void gst_tideline_rtp_src_peer_config_init(TidelineRtpSourcePeerConfigInterface *iface)
+{
     iface->set_peer_address = SetPeerAddress;
     iface->get_peer_address = GetPeerAddress;
 }

@@ -146,6 +146,7 @@ TEST_F(TidelineElements, HostConfiguresThroughTheInterfacesWithoutLinkingThePlug
     auto other = Make("fakesink");
     EXPECT_FALSE(tideline_rtp_source_config_set_port(other.get(), 1));
     EXPECT_FALSE(tideline_rtp_render_config_set_destination(source.get(), "127.0.0.1", 6060));
+    EXPECT_FALSE(tideline_rtp_source_config_set_peer_address(render.get(), "127.0.0.1"));
     EXPECT_FALSE(tideline_rtp_source_config_get_port(nullptr, &port));
 }
 
@@ -396,7 +397,7 @@ TEST_F(TidelineElements, SampleAfterALossIsPushedWithTheDiscontFlag)
         if (!sample)
             return std::nullopt;
         GstBuffer *buffer = gst_sample_get_buffer(sample);
-        discont = GST_BUFFER_FLAG_IS_SET(buffer, GST_BUFFER_FLAG_DISCONT);
+        discont = gst_buffer_has_flags(buffer, GST_BUFFER_FLAG_DISCONT);
         auto bytes = BytesOf(buffer);
         gst_sample_unref(sample);
         return bytes;

@@ -34,26 +34,32 @@ G_BEGIN_DECLS
 #define TIDELINE_RTP_SOURCE_CONFIG_IID "{3CB14E3E-31FA-491D-B55A-F1FA103DC2EA}"
 #define TIDELINE_RTP_RENDER_CONFIG_IID "{995D9D6A-490C-422A-8EDA-114363B4DE34}"
 #define TIDELINE_RTP_SOURCE_CONFIG_TYPE_NAME "TidelineRtpSourceConfig"
+#define TIDELINE_RTP_SOURCE_PEER_CONFIG_TYPE_NAME "TidelineRtpSourcePeerConfig"
 #define TIDELINE_RTP_RENDER_CONFIG_TYPE_NAME "TidelineRtpRenderConfig"
 
 typedef struct _TidelineRtpSourceConfig TidelineRtpSourceConfig; /* an element implementing it */
 typedef struct _TidelineRtpRenderConfig TidelineRtpRenderConfig;
 
 /* IRtpSourceConfig: the port the source listens on (video on the port,
- * audio two below), read when the element starts streaming. The peer
- * address (dotted IPv4; empty or NULL: anyone) is the only sender whose
- * media is taken, also read when streaming starts; get_peer_address returns
- * a newly allocated string for the caller to g_free(). The peer methods come
- * after the original two, so hosts built against the older interface keep
- * working; tideline_rtp_source_config_set_peer_address() reports FALSE for a
- * plugin that predates them. */
+ * audio two below), read when the element starts streaming. */
 typedef struct _TidelineRtpSourceConfigInterface {
   GTypeInterface parent_iface;
   void (*set_port) (TidelineRtpSourceConfig *self, gint port);
   gint (*get_port) (TidelineRtpSourceConfig *self);
-  void (*set_peer_address) (TidelineRtpSourceConfig *self, const gchar *address);
-  gchar *(*get_peer_address) (TidelineRtpSourceConfig *self);
 } TidelineRtpSourceConfigInterface;
+
+/* The sender a source takes media from: dotted IPv4, or empty (or NULL) for
+ * anyone; read when the element starts streaming. get_peer_address returns
+ * a newly allocated string for the caller to g_free(). An interface of its
+ * own beside IRtpSourceConfig, whose layout stays as it was, so hosts and
+ * plugins of either age work together: with a plugin that predates it the
+ * functions below report FALSE. */
+typedef struct _TidelineRtpSourcePeerConfig TidelineRtpSourcePeerConfig;
+typedef struct _TidelineRtpSourcePeerConfigInterface {
+  GTypeInterface parent_iface;
+  void (*set_peer_address) (TidelineRtpSourcePeerConfig *self, const gchar *address);
+  gchar *(*get_peer_address) (TidelineRtpSourcePeerConfig *self);
+} TidelineRtpSourcePeerConfigInterface;
 
 /* IRtpRenderConfig: where the renderer sends (video to the port, audio two
  * below), used at the next change from stopped to paused. get_destination
@@ -95,39 +101,25 @@ tideline_rtp_source_config_get_port (gpointer object, gint *port)
   return TRUE;
 }
 
-/* The interface as the loaded plugin registered it, or NULL when it is too
- * old to have the member that ends at `needed` bytes. */
-static inline TidelineRtpSourceConfigInterface *
-tideline_rtp_source_config_peek_sized_ (gpointer object, gsize needed)
-{
-  GTypeQuery query;
-  TidelineRtpSourceConfigInterface *iface = (TidelineRtpSourceConfigInterface *)
-      tideline_rtp_config_peek_ (object, TIDELINE_RTP_SOURCE_CONFIG_TYPE_NAME);
-  if (iface == NULL)
-    return NULL;
-  g_type_query (g_type_from_name (TIDELINE_RTP_SOURCE_CONFIG_TYPE_NAME), &query);
-  return query.class_size >= needed ? iface : NULL;
-}
-
 static inline gboolean
 tideline_rtp_source_config_set_peer_address (gpointer object, const gchar *address)
 {
-  TidelineRtpSourceConfigInterface *iface = tideline_rtp_source_config_peek_sized_ (object,
-      G_STRUCT_OFFSET (TidelineRtpSourceConfigInterface, get_peer_address) + sizeof (gpointer));
-  if (iface == NULL || iface->set_peer_address == NULL)
+  TidelineRtpSourcePeerConfigInterface *iface = (TidelineRtpSourcePeerConfigInterface *)
+      tideline_rtp_config_peek_ (object, TIDELINE_RTP_SOURCE_PEER_CONFIG_TYPE_NAME);
+  if (iface == NULL)
     return FALSE;
-  iface->set_peer_address ((TidelineRtpSourceConfig *) object, address ? address : "");
+  iface->set_peer_address ((TidelineRtpSourcePeerConfig *) object, address ? address : "");
   return TRUE;
 }
 
 static inline gboolean
 tideline_rtp_source_config_get_peer_address (gpointer object, gchar **address)
 {
-  TidelineRtpSourceConfigInterface *iface = tideline_rtp_source_config_peek_sized_ (object,
-      G_STRUCT_OFFSET (TidelineRtpSourceConfigInterface, get_peer_address) + sizeof (gpointer));
-  if (iface == NULL || iface->get_peer_address == NULL || address == NULL)
+  TidelineRtpSourcePeerConfigInterface *iface = (TidelineRtpSourcePeerConfigInterface *)
+      tideline_rtp_config_peek_ (object, TIDELINE_RTP_SOURCE_PEER_CONFIG_TYPE_NAME);
+  if (iface == NULL || address == NULL)
     return FALSE;
-  *address = iface->get_peer_address ((TidelineRtpSourceConfig *) object);
+  *address = iface->get_peer_address ((TidelineRtpSourcePeerConfig *) object);
   return TRUE;
 }
 
