@@ -35,8 +35,9 @@ for target in "${targets[@]}"; do
   log="$build/fuzz-work/$target.log"
   status=0
   # New inputs go to the first corpus directory (the build's); the seeds
-  # stay as they are.
-  nice -n 19 "$build/fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  # stay as they are. The time limit per input is generous: at the lowest
+  # priority on a busy machine a run of milliseconds can take seconds.
+  nice -n 19 "$build/fuzz/$target" -max_total_time="$seconds" -timeout=60 -rss_limit_mb=2048 \
     -artifact_prefix="$findings/" -print_final_stats=1 \
     "$work" "$here/fuzz/corpus/$target" >"$log" 2>&1 || status=$?
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
