@@ -5,7 +5,10 @@
 
 #include <ortp/ortp.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace kestrel::filters {
@@ -15,18 +18,12 @@ namespace {
 constexpr int kMulticastTtl = 16;
 // RTCP stays on for BYE, but its periodic reports are pushed beyond any call.
 constexpr int kReportIntervalNeverMs = 24 * 3600 * 1000;
-constexpr int kMaxQueuedPackets = 1000;
 constexpr unsigned kSocketReceiveBufferBytes = 1024 * 1024;
 
 bool IsUsablePort(int port)
 {
     // RTP goes on even ports, RTCP on the odd port above.
     return port > 0 && port < 65535 && port % 2 == 0;
-}
-
-void ResyncOnNewSender(RtpSession *session, void *, void *, void *)
-{
-    rtp_session_resync(session);
 }
 
 } // namespace
@@ -54,22 +51,9 @@ bool CRtpChannel::Open(const std::string &address, int txPortValue, int rxPortVa
     rtp_session_set_payload_type(created, kRtpPayloadType);
     // oRTP shares ports by default; a port in use must make Open fail.
     rtp_session_set_reuseaddr(created, FALSE);
-    // Samples are rebuilt as packets arrive: no jitter buffer, and no adaptive
-    // mode either, which would rewrite received timestamps.
-    JBParameters jitter;
-    rtp_session_get_jitter_buffer_params(created, &jitter);
-    jitter.enabled = FALSE;
-    jitter.adaptive = FALSE;
-    // oRTP queues what one read brings in; a burst beyond this is dropped.
-    jitter.max_packets = kMaxQueuedPackets;
-    rtp_session_set_jitter_buffer_params(created, &jitter);
-    rtp_session_enable_jitter_buffer(created, FALSE);
     // No reception or sender reports ever leave a channel; BYE is sent on
     // request only.
     rtp_session_set_rtcp_report_interval(created, kReportIntervalNeverMs);
-    // One byte more than accepted, so an oversize datagram shows as such
-    // instead of arriving silently truncated.
-    rtp_session_set_recv_buf_size(created, static_cast<int>(kMaxRtpDatagramBytes) + 1);
     // Room in the kernel for a few video frames while the receive thread is
     // not scheduled.
     rtp_session_set_rtp_socket_recv_buffer_size(created, kSocketReceiveBufferBytes);
@@ -82,7 +66,6 @@ bool CRtpChannel::Open(const std::string &address, int txPortValue, int rxPortVa
     }
     rtp_session_set_multicast_ttl(created, kMulticastTtl);
     session = created;
-    receiveClock = 0;
     return true;
 }
 
@@ -94,16 +77,9 @@ void CRtpChannel::Close()
     session = nullptr;
 }
 
-void CRtpChannel::SetPromiscuous(bool promiscuous)
+bool CRtpChannel::SetPeerAddress(const std::string &peerAddress)
 {
-    if (!session)
-        return;
-    if (promiscuous) {
-        rtp_session_set_ssrc_changed_threshold(session, 0);
-        rtp_session_signal_connect(session, "ssrc_changed", ResyncOnNewSender, nullptr);
-    } else {
-        rtp_session_signal_disconnect_by_callback(session, "ssrc_changed", ResyncOnNewSender);
-    }
+    return peerFilter.Set(peerAddress);
 }
 
 bool CRtpChannel::SendPacket(uint32_t timestamp, int payloadType, bool marker, std::span<const uint8_t> payload)
@@ -133,10 +109,10 @@ void CRtpChannel::SendBye()
         rtp_session_bye(session, nullptr);
 }
 
-void CRtpChannel::Poll(int timeoutMs, int wakeFd)
+bool CRtpChannel::Poll(int timeoutMs, int wakeFd)
 {
     if (!session)
-        return;
+        return false;
     pollfd sockets[3] = {
         {rtp_session_get_rtp_socket(session), POLLIN, 0},
         {rtp_session_get_rtcp_socket(session), POLLIN, 0},
@@ -144,37 +120,70 @@ void CRtpChannel::Poll(int timeoutMs, int wakeFd)
     };
     const nfds_t count = wakeFd >= 0 ? 3 : 2;
     if (poll(sockets, count, timeoutMs) <= 0)
-        return;
-    if (sockets[0].revents != 0 || sockets[1].revents != 0)
-        DeliverReceived();
+        return false;
+    // RTCP first: whatever the sockets held when the wait ended has been
+    // looked at by the time a sample completed in this pass is handed out.
+    bool received = false;
+    if (sockets[1].revents != 0)
+        received = DrainRtcp();
+    if (sockets[0].revents != 0)
+        received = ReadRtp() || received;
+    return received;
 }
 
-void CRtpChannel::DeliverReceived()
+bool CRtpChannel::ReadRtp()
 {
-    // The first call reads every waiting datagram of both sockets; repeating
-    // the same user timestamp then only hands back the queued packets one by
-    // one. Reading again in between would let oRTP compare new packets with
-    // the ones just handed out and drop those with older timestamps.
-    const uint32_t readClock = ++receiveClock;
-    bool delivered = false;
-    while (mblk_t *packet = rtp_session_recvm_with_ts(session, readClock)) {
-        delivered = true;
-        if (msgdsize(packet) <= kMaxRtpDatagramBytes) {
-            unsigned char *payload = nullptr;
-            const int length = rtp_get_payload(packet, &payload);
-            if (length >= 0)
-                OnRtpPacket({payload, static_cast<std::size_t>(length)}, rtp_get_markbit(packet) != 0,
-                            rtp_get_timestamp(packet));
+    const int fd = rtp_session_get_rtp_socket(session);
+    bool received = false;
+    for (int i = 0; i < kMaxDatagramsPerPoll; ++i) {
+        sockaddr_storage source{};
+        socklen_t sourceLength = sizeof source;
+        // MSG_TRUNC: the real length, so an oversize datagram is seen as such.
+        const ssize_t length = recvfrom(fd, datagram.data(), datagram.size(), MSG_DONTWAIT | MSG_TRUNC,
+                                        reinterpret_cast<sockaddr *>(&source), &sourceLength);
+        if (length < 0) {
+            if (errno == EINTR)
+                continue;
+            break; // drained (or an ICMP error from an earlier send; nothing to do)
         }
-        freemsg(packet);
+        received = true;
+        const std::size_t kept = std::min(static_cast<std::size_t>(length), datagram.size());
+        RtpPacketView packet;
+        switch (CheckRtpDatagram({datagram.data(), kept}, static_cast<std::size_t>(length),
+                                 reinterpret_cast<const sockaddr *>(&source), sourceLength, peerFilter, packet)) {
+        case DatagramVerdict::Accepted: OnRtpPacket(packet); break;
+        case DatagramVerdict::Foreign: ++foreignPackets; break;
+        case DatagramVerdict::Malformed: ++malformedPackets; break;
+        }
     }
-    // The peer's timestamps carry no clock: forget the last one handed out,
-    // so the next read compares nothing and every packet is delivered.
-    if (delivered)
-        rtp_session_resync(session);
+    return received;
 }
 
-void CRtpChannel::OnRtpPacket(std::span<const uint8_t>, bool, uint32_t)
+// RTCP that reaches a channel is read and dropped: the receiver uses none of
+// it (reports are off, a peer's BYE changes nothing), but another address's
+// datagrams are still counted.
+bool CRtpChannel::DrainRtcp()
+{
+    const int fd = rtp_session_get_rtcp_socket(session);
+    bool received = false;
+    for (int i = 0; i < kMaxDatagramsPerPoll; ++i) {
+        sockaddr_storage source{};
+        socklen_t sourceLength = sizeof source;
+        const ssize_t length = recvfrom(fd, datagram.data(), datagram.size(), MSG_DONTWAIT,
+                                        reinterpret_cast<sockaddr *>(&source), &sourceLength);
+        if (length < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        received = true;
+        if (!peerFilter.Accepts(reinterpret_cast<const sockaddr *>(&source), sourceLength))
+            ++foreignPackets;
+    }
+    return received;
+}
+
+void CRtpChannel::OnRtpPacket(const RtpPacketView &)
 {
 }
 

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "filters/RtpPacket.h"
+
+#include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -9,14 +13,14 @@ struct _RtpSession;
 
 namespace kestrel::filters {
 
-// Largest RTP datagram a channel accepts; anything longer is dropped rather
-// than cut short (peers never send more than a 12-byte header and 1400 bytes).
-inline constexpr std::size_t kMaxRtpDatagramBytes = 1480;
 // The one payload type both media streams use on the wire.
 inline constexpr int kRtpPayloadType = 0;
 
 // One RTP session over UDP, carrying one media stream: RTP on rxPort (bound)
-// and txPort (destination), RTCP on the port above each. Wraps oRTP.
+// and txPort (destination), RTCP on the port above each. oRTP owns the
+// session, its sockets and everything sent; what arrives is read and checked
+// here (CheckRtpDatagram), so a datagram from anyone but the peer never
+// reaches oRTP's receive state or the payload handler.
 //
 // A session is not safe for concurrent calls; the owner makes sure only one
 // thread uses a channel at a time (the receive thread for a receiver, the
@@ -39,9 +43,15 @@ public:
     int TxPort() const { return txPort; }
     int RxPort() const { return rxPort; }
 
-    // With promiscuous reception, packets of a sender the session has not yet
-    // seen are delivered from the first one on.
-    void SetPromiscuous(bool promiscuous);
+    // Takes media only from `peerAddress` (dotted IPv4; empty: from anyone).
+    // Applies to what arrives from then on. False, and nothing accepted, for
+    // an address that does not parse.
+    bool SetPeerAddress(const std::string &peerAddress);
+    // Datagrams dropped on either socket because another address sent them,
+    // and RTP datagrams from the peer that were not valid packets; both count
+    // from the channel's creation on.
+    std::uint64_t ForeignPackets() const { return foreignPackets.load(); }
+    std::uint64_t MalformedPackets() const { return malformedPackets.load(); }
 
     // Sends one RTP data packet; false when it could not be sent.
     bool SendPacket(uint32_t timestamp, int payloadType, bool marker, std::span<const uint8_t> payload);
@@ -52,24 +62,32 @@ public:
     void SendBye();
 
     // Waits up to `timeoutMs` for traffic on the session's sockets (or on
-    // `wakeFd`, when not negative), then hands every received RTP data packet
-    // to OnRtpPacket before returning.
-    void Poll(int timeoutMs, int wakeFd = -1);
+    // `wakeFd`, when not negative), then hands the RTP data packets that
+    // arrived, up to kMaxDatagramsPerPoll, to OnRtpPacket before returning.
+    // False when the wait ended with nothing received.
+    bool Poll(int timeoutMs, int wakeFd = -1);
+
+    // A flood cannot keep Poll from returning: it reads at most this many
+    // datagrams of each socket per call.
+    static constexpr int kMaxDatagramsPerPoll = 256;
 
 protected:
-    // Called by Poll for each received RTP data packet. The payload is only
+    // Called by Poll for each accepted RTP data packet. The payload is only
     // valid during the call.
-    virtual void OnRtpPacket(std::span<const uint8_t> payload, bool marker, uint32_t timestamp);
+    virtual void OnRtpPacket(const RtpPacketView &packet);
 
 private:
-    void DeliverReceived();
+    bool ReadRtp();
+    bool DrainRtcp();
 
     _RtpSession *session = nullptr;
     int txPort = 0;
     int rxPort = 0;
-    // oRTP reads the socket only when the user timestamp passed to it changes,
-    // so each read uses the next value.
-    uint32_t receiveClock = 0;
+    CRtpPeerFilter peerFilter; // read by the receive thread; set before it starts
+    std::atomic<std::uint64_t> foreignPackets{0};
+    std::atomic<std::uint64_t> malformedPackets{0};
+    // One byte more than accepted, so an oversize datagram shows as such.
+    std::array<uint8_t, kMaxRtpDatagramBytes + 1> datagram{};
 };
 
 } // namespace kestrel::filters

@@ -12,28 +12,27 @@ constexpr const char *kReceiverDestination = "127.0.0.1";
 constexpr int kReceiverDestinationOffset = 10;
 } // namespace
 
-CRtpReceiver::CRtpReceiver() : wakeFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
+CRtpReceiver::CRtpReceiver(int pollIntervalMs)
+    : pollIntervalMs(pollIntervalMs), wakeFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
 {
 }
 
 CRtpReceiver::~CRtpReceiver()
 {
     Stop();
-    if (wakeFd >= 0)
-        close(wakeFd);
 }
 
-bool CRtpReceiver::Start(int port, const std::string &bindAddress)
+bool CRtpReceiver::Start(int port, const std::string &bindAddress, const std::string &peerAddress)
 {
     Stop();
     if (!Open(kReceiverDestination, port + kReceiverDestinationOffset, port, bindAddress))
         return false;
-    SetPromiscuous(true);
+    SetPeerAddress(peerAddress);
     running = false;
     assembler.Reset();
     assembler.Rearm();
     uint64_t drained = 0;
-    if (wakeFd >= 0 && read(wakeFd, &drained, sizeof drained) < 0) {
+    if (wakeFd && read(wakeFd.Get(), &drained, sizeof drained) < 0) {
         // nothing was pending; the wake-up counter is clear
     }
     if (!worker.Create([this](platform::WorkerThread &thread) { return ReceiveLoop(thread); })) {
@@ -48,7 +47,7 @@ void CRtpReceiver::Stop()
     running = false;
     if (worker.ThreadExists()) {
         const uint64_t one = 1;
-        if (wakeFd >= 0 && write(wakeFd, &one, sizeof one) < 0) {
+        if (wakeFd && write(wakeFd.Get(), &one, sizeof one) < 0) {
             // the counter is saturated, so the thread is woken already
         }
         // The thread may leave its loop on seeing `running` cleared; CallWorker
@@ -60,23 +59,34 @@ void CRtpReceiver::Stop()
     Close();
 }
 
-bool CRtpReceiver::GetFrame(std::span<uint8_t> destination, int &outLength, uint32_t &outTimestamp)
+bool CRtpReceiver::GetFrame(std::span<uint8_t> destination, int &outLength, uint32_t &outTimestamp,
+                            bool *outDiscontinuity)
 {
     if (!running)
         return false;
-    return assembler.Take(destination, outLength, outTimestamp) == CRtpFrameAssembler::TakeResult::Taken;
+    CRtpFrameAssembler::Frame frame;
+    if (assembler.Take(destination, frame) != CRtpFrameAssembler::TakeResult::Taken)
+        return false;
+    outLength = frame.length;
+    outTimestamp = frame.timestamp;
+    if (outDiscontinuity)
+        *outDiscontinuity = frame.discontinuity;
+    return true;
 }
 
-void CRtpReceiver::OnRtpPacket(std::span<const uint8_t> payload, bool marker, uint32_t timestamp)
+void CRtpReceiver::OnRtpPacket(const RtpPacketView &packet)
 {
-    assembler.AddPacket(payload, marker, timestamp);
+    assembler.AddPacket(packet);
 }
 
 int CRtpReceiver::ReceiveLoop(platform::WorkerThread &thread)
 {
     running = true;
     while (running) {
-        Poll(kPollIntervalMs, wakeFd);
+        // A quiet poll means a packet still missing from a sample will not
+        // come: the packets waiting behind it go on without it.
+        if (!Poll(pollIntervalMs, wakeFd.Get()))
+            assembler.ExpireWaiting();
         if (const auto request = thread.CheckRequest()) {
             thread.Reply(*request == kExitRequest ? 1 : 0);
             if (*request == kExitRequest)

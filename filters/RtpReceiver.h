@@ -2,6 +2,7 @@
 
 #include "filters/RtpChannel.h"
 #include "filters/RtpFrameAssembler.h"
+#include "platform/UniqueFd.h"
 #include "platform/WorkerThread.h"
 
 #include <atomic>
@@ -23,16 +24,18 @@ namespace kestrel::filters {
 class CRtpReceiver : public CRtpChannel {
 public:
     // The receive thread waits this long for traffic before it looks for a
-    // request; Stop also wakes it at once.
+    // request; Stop also wakes it at once. A wait that ends without traffic
+    // also gives up packets missing from a sample.
     static constexpr int kPollIntervalMs = 50;
 
-    CRtpReceiver();
+    explicit CRtpReceiver(int pollIntervalMs = kPollIntervalMs);
     ~CRtpReceiver() override;
 
     // Opens the session on `port` (RTCP on port + 1) of `bindAddress` (empty:
-    // every interface), receives from any sender, and starts the receive
-    // thread. False, with no thread, when the session cannot be opened.
-    bool Start(int port, const std::string &bindAddress = {});
+    // every interface), takes media from `peerAddress` only (empty: from any
+    // sender, from its first packet on), and starts the receive thread. False,
+    // with no thread, when the session cannot be opened.
+    bool Start(int port, const std::string &bindAddress = {}, const std::string &peerAddress = {});
     // Ends the receive thread, waiting for it, then closes the session
     // without BYE. Harmless when not started.
     void Stop();
@@ -40,8 +43,10 @@ public:
 
     // Copies the oldest rebuilt sample into `destination`. False when none is
     // ready, when the receiver is not running, or when the sample is larger
-    // than `destination` (that sample is then dropped).
-    bool GetFrame(std::span<uint8_t> destination, int &outLength, uint32_t &outTimestamp);
+    // than `destination` (that sample is then dropped). `outDiscontinuity`
+    // tells that samples were lost before this one.
+    bool GetFrame(std::span<uint8_t> destination, int &outLength, uint32_t &outTimestamp,
+                  bool *outDiscontinuity = nullptr);
     // Waits up to `timeout` for a rebuilt sample; returns early after Release.
     bool WaitForFrame(std::chrono::milliseconds timeout) { return assembler.WaitForFrame(timeout); }
     // Wakes a WaitForFrame caller and keeps later calls from blocking, so a
@@ -50,7 +55,7 @@ public:
     void Rearm() { assembler.Rearm(); }
 
 protected:
-    void OnRtpPacket(std::span<const uint8_t> payload, bool marker, uint32_t timestamp) override;
+    void OnRtpPacket(const RtpPacketView &packet) override;
 
 private:
     static constexpr int kExitRequest = 1;
@@ -60,7 +65,8 @@ private:
     CRtpFrameAssembler assembler;
     platform::WorkerThread worker;
     std::atomic<bool> running{false};
-    int wakeFd = -1; // eventfd that interrupts the receive thread's poll
+    const int pollIntervalMs;
+    platform::UniqueFd wakeFd; // eventfd that interrupts the receive thread's poll
 };
 
 } // namespace kestrel::filters

@@ -2,9 +2,9 @@
 
 namespace kestrel::filters {
 
-void CRtpSourceStream::OnThreadCreate(int mediaPort, const std::string &bindAddress)
+void CRtpSourceStream::OnThreadCreate(int mediaPort, const std::string &bindAddress, const std::string &peerAddress)
 {
-    receiver.Start(RtpPortPlan::ReceiverLocal(kind, mediaPort), bindAddress);
+    receiver.Start(RtpPortPlan::ReceiverLocal(kind, mediaPort), bindAddress, peerAddress);
 }
 
 void CRtpSourceStream::OnThreadDestroy()
@@ -12,10 +12,12 @@ void CRtpSourceStream::OnThreadDestroy()
     receiver.Stop();
 }
 
-CRtpSourceStream::FillResult CRtpSourceStream::FillBuffer(std::span<uint8_t> buffer, int &outLength)
+CRtpSourceStream::FillResult CRtpSourceStream::FillBuffer(std::span<uint8_t> buffer, int &outLength,
+                                                          bool *outDiscontinuity)
 {
     uint32_t timestamp = 0; // kept by the receiver; nothing downstream uses it
-    return receiver.GetFrame(buffer, outLength, timestamp) ? FillResult::Filled : FillResult::NotReady;
+    return receiver.GetFrame(buffer, outLength, timestamp, outDiscontinuity) ? FillResult::Filled
+                                                                             : FillResult::NotReady;
 }
 
 void CRtpSourceFilter::SetBindAddress(const std::string &address)
@@ -28,6 +30,18 @@ std::string CRtpSourceFilter::BindAddress() const
 {
     std::lock_guard lock(configLock);
     return bindAddress;
+}
+
+void CRtpSourceFilter::SetPeerAddress(const std::string &address)
+{
+    std::lock_guard lock(configLock);
+    peerAddress = address;
+}
+
+std::string CRtpSourceFilter::PeerAddress() const
+{
+    std::lock_guard lock(configLock);
+    return peerAddress;
 }
 
 } // namespace kestrel::filters

@@ -37,7 +37,7 @@ public:
     // Starts receiving on this stream's port for media port `mediaPort`
     // (video on the port, audio two below). A receiver that cannot open its
     // session leaves the stream silent; that is not an error.
-    void OnThreadCreate(int mediaPort, const std::string &bindAddress);
+    void OnThreadCreate(int mediaPort, const std::string &bindAddress, const std::string &peerAddress = {});
     // Stops the receiver and closes its session. Samples rebuilt before are
     // never delivered later.
     void OnThreadDestroy();
@@ -48,8 +48,12 @@ public:
     bool WaitForSample(std::chrono::milliseconds timeout) { return receiver.WaitForFrame(timeout); }
     void Unblock() { receiver.Release(); }
     // Copies the oldest rebuilt sample into `buffer`. A sample larger than
-    // the buffer is dropped.
-    FillResult FillBuffer(std::span<uint8_t> buffer, int &outLength);
+    // the buffer is dropped. `outDiscontinuity` tells that samples were lost
+    // before this one.
+    FillResult FillBuffer(std::span<uint8_t> buffer, int &outLength, bool *outDiscontinuity = nullptr);
+    // Datagrams refused since the stream was made because another address
+    // sent them.
+    std::uint64_t ForeignPackets() const { return receiver.ForeignPackets(); }
 
 private:
     const StreamKind kind;
@@ -66,13 +70,18 @@ public:
     int GetPort() const { return port; }
     void SetBindAddress(const std::string &address);
     std::string BindAddress() const;
+    // The only sender media is taken from (dotted IPv4; empty: anyone), read
+    // when the streams start.
+    void SetPeerAddress(const std::string &address);
+    std::string PeerAddress() const;
 
     CRtpSourceStream &Stream(StreamKind kind) { return streams[static_cast<int>(kind)]; }
 
 private:
     std::atomic<int> port{kDefaultMediaPort};
-    mutable std::mutex configLock; // guards bindAddress
+    mutable std::mutex configLock; // guards bindAddress and peerAddress
     std::string bindAddress;
+    std::string peerAddress;
     std::array<CRtpSourceStream, 2> streams;
 };
 

@@ -6,6 +6,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <stdlib.h>
 #include <string>
@@ -67,6 +68,28 @@ void SaveOverlaySettingsToFile(benchmark::State &state)
     }
 }
 BENCHMARK(SaveOverlaySettingsToFile)->Unit(benchmark::kMillisecond);
+
+// One read of a store file holding `state.range(0)` values in one key (as a
+// hand-edited or damaged file may): the cost must grow with the file, not
+// with its square.
+void ReadFromLargeFile(benchmark::State &state)
+{
+    BenchDirectory directory;
+    const auto file = directory.Path() / "kestrel.reg";
+    {
+        std::string text = "[Software\\ORVA\\Kestrel\\Recent File List]\n";
+        for (int i = 0; i < state.range(0); ++i)
+            text += "\"File" + std::to_string(i) + "\"=\"192.168.0." + std::to_string(i % 256) + "\"\n";
+        std::FILE *out = std::fopen(file.c_str(), "w");
+        std::fwrite(text.data(), 1, text.size(), out);
+        std::fclose(out);
+    }
+    kestrel::platform::FileProfileStore store(file);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(store.ReadValue("Software\\ORVA\\Kestrel\\Recent File List", "File0"));
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(ReadFromLargeFile)->Arg(1000)->Arg(10000)->Arg(65536)->Unit(benchmark::kMillisecond)->Complexity();
 
 } // namespace
 

@@ -33,6 +33,7 @@ gboolean plugin_init(GstPlugin *plugin)
 {
     // The interfaces exist before any element implements them.
     tideline_rtp_source_config_get_type();
+    tideline_rtp_source_peer_config_get_type();
     tideline_rtp_render_config_get_type();
     for (const ClassTableEntry &entry : kClassTable) {
         // Rank none: auto-plugging never picks these; hosts add them by name.

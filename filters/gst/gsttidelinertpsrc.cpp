@@ -13,6 +13,10 @@
  * its own streaming task and a receive thread; they share only the
  * receiver's queue of two samples.
  *
+ * With "peer-address" set, RTP and RTCP from any other address are dropped
+ * and counted in "foreign-packets". A buffer that follows a lost or dropped
+ * sample carries the DISCONT flag.
+ *
  * Example (show the video a peer sends to 127.0.0.2):
  *   gst-launch-1.0 tidelinertpsrc bind-address=127.0.0.2 name=s \
  *     s. ! avdec_h263 ! videoconvert ! autovideosink
@@ -26,6 +30,8 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <mutex>
+#include <utility>
 
 using kestrel::filters::CRtpSourceFilter;
 using kestrel::filters::CRtpSourceStream;
@@ -37,18 +43,26 @@ GST_DEBUG_CATEGORY_STATIC(tideline_src_debug);
 namespace {
 
 // How long a streaming task waits for a sample before it looks at its own
-// state again; a stop wakes it at once.
-constexpr std::chrono::milliseconds kSampleWait{50};
+// state again. Stopping and end of stream wake it at once, so this is only a
+// safety net.
+constexpr std::chrono::milliseconds kSampleWait{5000};
 
-// Per pad: what its streaming task owns. Touched by the task, and by the
-// control thread only while the task does not run, except `pool`, which the
-// control thread may flush under the object lock to wake the task.
+// Per pad: what its streaming task owns. The task sets `pool` once it has
+// agreed on buffers with downstream; the control thread flushes it to wake
+// the task and releases it once the task has stopped.
 struct PadStream {
     GstPad *pad = nullptr;
     CRtpSourceStream *stream = nullptr;
+    std::mutex poolLock; // guards pool
     GstBufferPool *pool = nullptr;
-    bool started = false; // stream-start, caps and segment sent
+    std::atomic<bool> started{false};     // stream-start, caps and segment sent
     std::atomic<bool> endOfStream{false}; // the application asked to end the stream
+
+    GstBufferPool *Pool()
+    {
+        std::lock_guard lock(poolLock);
+        return pool;
+    }
 };
 
 } // namespace
@@ -59,7 +73,7 @@ struct _GstTidelineRtpSrc {
     std::array<PadStream, 2> *pads;
 };
 
-enum { PROP_0, PROP_PORT, PROP_BIND_ADDRESS };
+enum { PROP_0, PROP_PORT, PROP_BIND_ADDRESS, PROP_PEER_ADDRESS, PROP_FOREIGN_PACKETS };
 
 // What the streams carry: QCIF H.263, and TrueSpeech as its wave format
 // describes it (revision 1, 240 samples per 32-byte block).
@@ -87,10 +101,13 @@ static GstCaps *StreamCaps(StreamKind kind)
 }
 
 static void gst_tideline_rtp_src_config_init(TidelineRtpSourceConfigInterface *iface);
+static void gst_tideline_rtp_src_peer_config_init(TidelineRtpSourcePeerConfigInterface *iface);
 
 G_DEFINE_TYPE_WITH_CODE(GstTidelineRtpSrc, gst_tideline_rtp_src, GST_TYPE_ELEMENT,
                         G_IMPLEMENT_INTERFACE(tideline_rtp_source_config_get_type(),
-                                              gst_tideline_rtp_src_config_init))
+                                              gst_tideline_rtp_src_config_init)
+                            G_IMPLEMENT_INTERFACE(tideline_rtp_source_peer_config_get_type(),
+                                                  gst_tideline_rtp_src_peer_config_init))
 
 static PadStream &PadStreamOf(GstTidelineRtpSrc *self, GstPad *pad)
 {
@@ -159,9 +176,10 @@ static bool StartStreaming(GstTidelineRtpSrc *self, PadStream &padStream)
     GstBufferPool *pool = NegotiatePool(self, padStream, caps);
     gst_caps_unref(caps);
     // The control thread looks at the pool to wake a task blocked on it.
-    GST_OBJECT_LOCK(self);
-    padStream.pool = pool;
-    GST_OBJECT_UNLOCK(self);
+    {
+        std::lock_guard lock(padStream.poolLock);
+        padStream.pool = pool;
+    }
     padStream.started = true;
     return pool != nullptr;
 }
@@ -180,18 +198,23 @@ static void gst_tideline_rtp_src_loop(GstPad *pad)
         flow = GST_FLOW_ERROR;
     } else if (padStream.stream->WaitForSample(kSampleWait)) {
         GstBuffer *buffer = nullptr;
-        flow = gst_buffer_pool_acquire_buffer(padStream.pool, &buffer, nullptr);
+        flow = gst_buffer_pool_acquire_buffer(padStream.Pool(), &buffer, nullptr);
         if (flow == GST_FLOW_OK) {
             GstMapInfo map;
             int length = 0;
             bool filled = false;
+            bool discontinuity = false;
             if (gst_buffer_map(buffer, &map, GST_MAP_WRITE)) {
-                filled = padStream.stream->FillBuffer({map.data, map.size}, length)
+                filled = padStream.stream->FillBuffer({map.data, map.size}, length, &discontinuity)
                     == CRtpSourceStream::FillResult::Filled;
                 gst_buffer_unmap(buffer, &map);
             }
             if (filled) {
                 gst_buffer_set_size(buffer, length);
+                // As a depayloader does after a gap: the decoder must not
+                // take this sample as the continuation of the previous one.
+                if (discontinuity)
+                    gst_buffer_set_flags(buffer, GST_BUFFER_FLAG_DISCONT);
                 flow = gst_pad_push(pad, buffer);
             } else {
                 gst_buffer_unref(buffer); // back to the pool; the sample was too large or gone
@@ -223,7 +246,8 @@ static gboolean gst_tideline_rtp_src_activate_mode(GstPad *pad, GstObject *paren
         padStream.endOfStream = false;
         // The receiver starts here rather than in the task, so the port is
         // listening by the time the state change returns.
-        padStream.stream->OnThreadCreate(self->filter->GetPort(), self->filter->BindAddress());
+        padStream.stream->OnThreadCreate(self->filter->GetPort(), self->filter->BindAddress(),
+                                         self->filter->PeerAddress());
         if (!padStream.stream->IsReceiving())
             GST_WARNING_OBJECT(self, "%s: no session on port %d; the stream stays silent", GST_PAD_NAME(pad),
                                padStream.stream->ListeningPort());
@@ -232,16 +256,21 @@ static gboolean gst_tideline_rtp_src_activate_mode(GstPad *pad, GstObject *paren
     // The pad is flushing already; wake whatever the task may wait on, then
     // wait for it to end.
     padStream.stream->Unblock();
-    GST_OBJECT_LOCK(self);
-    if (padStream.pool)
-        gst_buffer_pool_set_flushing(padStream.pool, TRUE);
-    GST_OBJECT_UNLOCK(self);
+    {
+        std::lock_guard lock(padStream.poolLock);
+        if (padStream.pool)
+            gst_buffer_pool_set_flushing(padStream.pool, TRUE);
+    }
     const gboolean stopped = gst_pad_stop_task(pad);
     padStream.stream->OnThreadDestroy();
-    if (padStream.pool) {
-        gst_buffer_pool_set_active(padStream.pool, FALSE);
-        gst_object_unref(padStream.pool);
-        padStream.pool = nullptr;
+    GstBufferPool *pool = nullptr;
+    {
+        std::lock_guard lock(padStream.poolLock);
+        pool = std::exchange(padStream.pool, nullptr);
+    }
+    if (pool) {
+        gst_buffer_pool_set_active(pool, FALSE);
+        gst_object_unref(pool);
     }
     padStream.started = false;
     return stopped;
@@ -294,6 +323,9 @@ static void gst_tideline_rtp_src_set_property(GObject *object, guint id, const G
     case PROP_BIND_ADDRESS:
         self->filter->SetBindAddress(g_value_get_string(value) ? g_value_get_string(value) : "");
         break;
+    case PROP_PEER_ADDRESS:
+        self->filter->SetPeerAddress(g_value_get_string(value) ? g_value_get_string(value) : "");
+        break;
     default:
         G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
     }
@@ -308,6 +340,13 @@ static void gst_tideline_rtp_src_get_property(GObject *object, guint id, GValue 
         break;
     case PROP_BIND_ADDRESS:
         g_value_set_string(value, self->filter->BindAddress().c_str());
+        break;
+    case PROP_PEER_ADDRESS:
+        g_value_set_string(value, self->filter->PeerAddress().c_str());
+        break;
+    case PROP_FOREIGN_PACKETS:
+        g_value_set_uint64(value, self->filter->Stream(StreamKind::Video).ForeignPackets()
+                                      + self->filter->Stream(StreamKind::Audio).ForeignPackets());
         break;
     default:
         G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
@@ -328,6 +367,22 @@ static void gst_tideline_rtp_src_config_init(TidelineRtpSourceConfigInterface *i
 {
     iface->set_port = SetPort;
     iface->get_port = GetPort;
+}
+
+static void SetPeerAddress(TidelineRtpSourcePeerConfig *config, const gchar *address)
+{
+    GST_TIDELINE_RTP_SRC(config)->filter->SetPeerAddress(address ? address : "");
+}
+
+static gchar *GetPeerAddress(TidelineRtpSourcePeerConfig *config)
+{
+    return g_strdup(GST_TIDELINE_RTP_SRC(config)->filter->PeerAddress().c_str());
+}
+
+static void gst_tideline_rtp_src_peer_config_init(TidelineRtpSourcePeerConfigInterface *iface)
+{
+    iface->set_peer_address = SetPeerAddress;
+    iface->get_peer_address = GetPeerAddress;
 }
 
 static void gst_tideline_rtp_src_finalize(GObject *object)
@@ -375,6 +430,17 @@ static void gst_tideline_rtp_src_class_init(GstTidelineRtpSrcClass *klass)
     g_object_class_install_property(
         objectClass, PROP_BIND_ADDRESS,
         g_param_spec_string("bind-address", "Local address", "Local address to listen on (empty: any)", "", flags));
+    g_object_class_install_property(
+        objectClass, PROP_PEER_ADDRESS,
+        g_param_spec_string("peer-address", "Peer address",
+                            "Take media only from this IPv4 address (empty: from anyone); read when streaming starts",
+                            "", flags));
+    g_object_class_install_property(
+        objectClass, PROP_FOREIGN_PACKETS,
+        g_param_spec_uint64("foreign-packets", "Foreign packets",
+                            "RTP and RTCP datagrams dropped because they came from another address than the peer",
+                            0, G_MAXUINT64, 0,
+                            static_cast<GParamFlags>(G_PARAM_READABLE | G_PARAM_STATIC_STRINGS)));
 
     gst_element_class_add_static_pad_template(elementClass, &videoTemplate);
     gst_element_class_add_static_pad_template(elementClass, &audioTemplate);

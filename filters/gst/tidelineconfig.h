@@ -6,5 +6,6 @@
 
 G_BEGIN_DECLS
 GType tideline_rtp_source_config_get_type(void);
+GType tideline_rtp_source_peer_config_get_type(void);
 GType tideline_rtp_render_config_get_type(void);
 G_END_DECLS

@@ -2,7 +2,10 @@
 
 #include "platform/store/FileLock.h"
 #include "platform/store/ProfileTextFormat.h"
+#include "platform/UniqueFd.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
@@ -18,36 +21,12 @@ namespace {
 // Far beyond any real store; a larger file is not ours and is not read in.
 constexpr std::size_t kMaxFileBytes = 4 * 1024 * 1024;
 
-// Closes a descriptor on every path out.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-    int Get() const { return fd_; }
-    // Closes now and reports whether the close (which can report a failed write) succeeded.
-    bool Close()
-    {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
-
 enum class ReadResult { Ok, Missing, Failed, TooLarge };
 
 ReadResult ReadWholeFile(const std::filesystem::path &path, std::string &contents)
 {
     // Non-blocking, so that a FIFO put in the file's place cannot hang the program.
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.Get() < 0)
         return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
     struct stat info {};
@@ -80,6 +59,15 @@ bool WriteAll(int fd, std::string_view data)
         data.remove_prefix(static_cast<std::size_t>(n));
     }
     return true;
+}
+
+// mkostemp's names: the file's name, a dot and six letters or digits.
+bool IsTemporaryName(const std::string &name, const std::string &prefix)
+{
+    if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
 }
 
 std::string UtcStamp()
@@ -130,6 +118,7 @@ bool FileProfileStore::Modify(const std::function<ProfileTree::Change(ProfileTre
     FileLock lock(lockFile_, lockTimeout_);
     if (!lock.Locked())
         return false;
+    RemoveAbandonedTemporaries();
     Loaded loaded = Load();
     // An unreadable file (permissions, I/O error) is left alone rather than replaced.
     if (loaded.state == LoadState::Unreadable)
@@ -144,6 +133,19 @@ bool FileProfileStore::Modify(const std::function<ProfileTree::Change(ProfileTre
         return true;
     }
     return WriteAtomically(loaded.tree);
+}
+
+// Temporary files are only made under the lock, so one found while holding
+// it was left by a program that died while writing.
+void FileProfileStore::RemoveAbandonedTemporaries()
+{
+    std::error_code error;
+    const std::string prefix = file_.filename().string() + ".";
+    for (const auto &entry : std::filesystem::directory_iterator(file_.parent_path(), error)) {
+        const std::string name = entry.path().filename().string();
+        if (IsTemporaryName(name, prefix))
+            ::unlink(entry.path().c_str());
+    }
 }
 
 bool FileProfileStore::SetAside()
@@ -164,15 +166,21 @@ bool FileProfileStore::SetAside()
 bool FileProfileStore::WriteAtomically(const ProfileTree &tree)
 {
     std::string temporary = file_.string() + ".XXXXXX";
-    FileDescriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
-    if (fd.Get() < 0)
+    UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (!fd)
         return false;
+    // close() can report a failed write, so it is checked like the rest.
     const bool written = ::fchmod(fd.Get(), 0600) == 0 && WriteAll(fd.Get(), SerializeProfileTree(tree)) &&
-                         ::fsync(fd.Get()) == 0 && fd.Close();
+                         ::fsync(fd.Get()) == 0 && ::close(fd.Release()) == 0;
     if (!written || std::rename(temporary.c_str(), file_.c_str()) != 0) {
         ::unlink(temporary.c_str());
         return false;
     }
+    // The rename itself reaches the disk with the directory.
+    UniqueFd directory(::open(file_.parent_path().empty() ? "." : file_.parent_path().c_str(),
+                              O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (directory)
+        ::fsync(directory.Get());
     return true;
 }
 

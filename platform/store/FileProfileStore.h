@@ -17,7 +17,9 @@ namespace kestrel::platform {
 // whole by rename, so a reader sees one complete version. Each change takes
 // the lock file beside it, loads the current file, applies the change and,
 // when anything changed, writes a temporary file and renames it over the old
-// one. Two programs writing at once therefore never lose each other's values.
+// one. Two programs writing at once therefore never lose each other's values,
+// and a program killed while writing leaves the old file whole (its
+// temporary file is removed by the next change).
 //
 // A file that cannot be parsed reads as empty, so every value takes its
 // default; the first change renames it aside (kestrel.reg.corrupt-<time>) and
@@ -45,6 +47,7 @@ private:
 
     Loaded Load();
     bool Modify(const std::function<ProfileTree::Change(ProfileTree &)> &change);
+    void RemoveAbandonedTemporaries();
     bool SetAside();
     bool WriteAtomically(const ProfileTree &tree);
     void WarnOnce(const std::string &message);

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <vector>
 
 namespace kestrel::platform {
 
@@ -35,12 +36,9 @@ void AppendQuoted(std::string &out, std::string_view text)
     out += '"';
 }
 
-void AppendKey(std::string &out, const ProfileKey &key, const std::string &path)
+void AppendValues(std::string &out, const ProfileKey &key)
 {
-    out += '[';
-    out += path;
-    out += "]\n";
-    for (const auto &[name, value] : key.values) {
+    for (const auto &[name, value] : key.Values()) {
         AppendQuoted(out, name);
         out += '=';
         if (const auto *number = std::get_if<std::uint32_t>(&value)) {
@@ -53,8 +51,6 @@ void AppendKey(std::string &out, const ProfileKey &key, const std::string &path)
         }
         out += '\n';
     }
-    for (const ProfileKey &subkey : key.subkeys)
-        AppendKey(out, subkey, path + '\\' + subkey.name);
 }
 
 int HexDigit(char c)
@@ -143,16 +139,39 @@ std::string_view Trim(std::string_view text)
 std::string SerializeProfileTree(const ProfileTree &tree)
 {
     std::string out(kHeader);
-    for (const ProfileKey &key : tree.Root().subkeys)
-        AppendKey(out, key, key.name);
+    // Depth first, each key before its subkeys, without recursion: a walk
+    // of the tree never depends on the stack.
+    struct Pending {
+        const ProfileKey *key;
+        std::size_t pathLength; // of the parent's path
+    };
+    std::string path;
+    std::vector<Pending> pending;
+    const auto &top = tree.Root().Subkeys();
+    for (auto key = top.rbegin(); key != top.rend(); ++key)
+        pending.push_back({&*key, 0});
+    while (!pending.empty()) {
+        const Pending next = pending.back();
+        pending.pop_back();
+        path.resize(next.pathLength);
+        if (!path.empty())
+            path += '\\';
+        path += next.key->Name();
+        out += '[';
+        out += path;
+        out += "]\n";
+        AppendValues(out, *next.key);
+        const auto &subkeys = next.key->Subkeys();
+        for (auto subkey = subkeys.rbegin(); subkey != subkeys.rend(); ++subkey)
+            pending.push_back({&*subkey, path.size()});
+    }
     return out;
 }
 
 std::variant<ProfileTree, ProfileParseError> ParseProfileText(std::string_view text)
 {
     ProfileTree tree;
-    std::string currentKey;
-    bool inKey = false;
+    ProfileKey *currentKey = nullptr;
     int lineNumber = 0;
     while (!text.empty()) {
         ++lineNumber;
@@ -167,13 +186,12 @@ std::variant<ProfileTree, ProfileParseError> ParseProfileText(std::string_view t
         if (line.front() == '[') {
             if (line.back() != ']' || line.size() < 3)
                 return ProfileParseError{lineNumber, "malformed key line"};
-            currentKey = line.substr(1, line.size() - 2);
-            if (tree.CreateKey(currentKey) == ProfileTree::Change::Failed)
-                return ProfileParseError{lineNumber, "malformed key path"};
-            inKey = true;
+            currentKey = tree.CreateKeyForFilling(line.substr(1, line.size() - 2));
+            if (!currentKey)
+                return ProfileParseError{lineNumber, "malformed key path, or too many keys"};
             continue;
         }
-        if (!inKey)
+        if (!currentKey)
             return ProfileParseError{lineNumber, "value outside any key"};
         std::string_view rest = line;
         const auto name = TakeQuoted(rest);
@@ -182,8 +200,8 @@ std::variant<ProfileTree, ProfileParseError> ParseProfileText(std::string_view t
         const auto value = ParseValueText(rest.substr(1));
         if (!value)
             return ProfileParseError{lineNumber, "malformed value"};
-        if (tree.WriteValue(currentKey, *name, *value) == ProfileTree::Change::Failed)
-            return ProfileParseError{lineNumber, "value not storable"};
+        if (ProfileTree::WriteValueTo(*currentKey, *name, *value) == ProfileTree::Change::Failed)
+            return ProfileParseError{lineNumber, "value not storable, or too many values"};
     }
     return tree;
 }

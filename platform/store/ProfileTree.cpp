@@ -6,8 +6,6 @@ namespace kestrel::platform {
 
 namespace {
 
-constexpr std::size_t kMaxKeyNameLength = 255;
-
 char FoldAscii(char c)
 {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -15,7 +13,7 @@ char FoldAscii(char c)
 
 bool IsValidKeyName(std::string_view name)
 {
-    if (name.empty() || name.size() > kMaxKeyNameLength)
+    if (name.empty() || name.size() > ProfileLimits::kMaxKeyNameLength)
         return false;
     return std::none_of(name.begin(), name.end(), [](char c) {
         return static_cast<unsigned char>(c) < 0x20 || c == 0x7f || c == ']';
@@ -24,7 +22,30 @@ bool IsValidKeyName(std::string_view name)
 
 bool IsValidValueName(std::string_view name)
 {
-    return name.find('\0') == std::string_view::npos;
+    return name.size() <= ProfileLimits::kMaxValueNameLength && name.find('\0') == std::string_view::npos;
+}
+
+bool IsStorable(const ProfileValue &value)
+{
+    const auto *text = std::get_if<std::string>(&value);
+    return !text || text->size() <= ProfileLimits::kMaxStringBytes;
+}
+
+template <typename Index, typename T>
+void Reindex(Index &index, const std::vector<T> &items, std::size_t from, const std::string &(*nameOf)(const T &))
+{
+    for (std::size_t i = from; i < items.size(); ++i)
+        index.find(std::string_view(nameOf(items[i])))->second = i;
+}
+
+const std::string &ValueName(const ProfileKey::Value &value)
+{
+    return value.first;
+}
+
+const std::string &KeyName(const ProfileKey &key)
+{
+    return key.Name();
 }
 
 } // namespace
@@ -38,13 +59,24 @@ std::optional<std::vector<std::string>> SplitKeyPath(std::string_view keyPath)
     for (;;) {
         const std::size_t end = keyPath.find('\\', start);
         const std::string_view name = keyPath.substr(start, end == std::string_view::npos ? end : end - start);
-        if (!IsValidKeyName(name))
+        if (!IsValidKeyName(name) || names.size() == ProfileLimits::kMaxKeyDepth)
             return std::nullopt;
         names.emplace_back(name);
         if (end == std::string_view::npos)
             return names;
         start = end + 1;
     }
+}
+
+std::size_t FoldedNameHash::operator()(std::string_view name) const
+{
+    // FNV-1a over the folded bytes.
+    std::size_t hash = 14695981039346656037ull;
+    for (char c : name) {
+        hash ^= static_cast<unsigned char>(FoldAscii(c));
+        hash *= 1099511628211ull;
+    }
+    return hash;
 }
 
 bool SameName(std::string_view a, std::string_view b)
@@ -55,23 +87,86 @@ bool SameName(std::string_view a, std::string_view b)
 
 const ProfileValue *ProfileKey::FindValue(std::string_view valueName) const
 {
-    for (const auto &[name, value] : values)
-        if (SameName(name, valueName))
-            return &value;
-    return nullptr;
+    const auto found = valueIndex_.find(valueName);
+    return found == valueIndex_.end() ? nullptr : &values_[found->second].second;
 }
 
 const ProfileKey *ProfileKey::FindSubkey(std::string_view keyName) const
 {
-    for (const ProfileKey &subkey : subkeys)
-        if (SameName(subkey.name, keyName))
-            return &subkey;
-    return nullptr;
+    const auto found = subkeyIndex_.find(keyName);
+    return found == subkeyIndex_.end() ? nullptr : &subkeys_[found->second];
 }
 
 ProfileKey *ProfileKey::FindSubkey(std::string_view keyName)
 {
     return const_cast<ProfileKey *>(std::as_const(*this).FindSubkey(keyName));
+}
+
+ProfileKey::Result ProfileKey::SetValue(std::string_view valueName, const ProfileValue &value)
+{
+    if (const auto found = valueIndex_.find(valueName); found != valueIndex_.end()) {
+        ProfileValue &stored = values_[found->second].second;
+        if (stored == value)
+            return Result::Unchanged;
+        stored = value;
+        return Result::Changed;
+    }
+    if (values_.size() >= ProfileLimits::kMaxValuesPerKey)
+        return Result::Failed;
+    valueIndex_.emplace(std::string(valueName), values_.size());
+    values_.emplace_back(std::string(valueName), value);
+    return Result::Changed;
+}
+
+bool ProfileKey::RemoveValue(std::string_view valueName)
+{
+    const auto found = valueIndex_.find(valueName);
+    if (found == valueIndex_.end())
+        return false;
+    const std::size_t position = found->second;
+    valueIndex_.erase(found);
+    values_.erase(values_.begin() + static_cast<std::ptrdiff_t>(position));
+    Reindex(valueIndex_, values_, position, ValueName);
+    return true;
+}
+
+ProfileKey &ProfileKey::AddSubkey(std::string_view keyName, bool &added)
+{
+    if (const auto found = subkeyIndex_.find(keyName); found != subkeyIndex_.end()) {
+        added = false;
+        return subkeys_[found->second];
+    }
+    added = true;
+    subkeyIndex_.emplace(std::string(keyName), subkeys_.size());
+    return subkeys_.emplace_back(std::string(keyName));
+}
+
+std::size_t ProfileKey::RemoveSubkey(std::string_view keyName)
+{
+    const auto found = subkeyIndex_.find(keyName);
+    if (found == subkeyIndex_.end())
+        return 0;
+    const std::size_t position = found->second;
+    const std::size_t removed = subkeys_[position].CountKeys();
+    subkeyIndex_.erase(found);
+    subkeys_.erase(subkeys_.begin() + static_cast<std::ptrdiff_t>(position));
+    Reindex(subkeyIndex_, subkeys_, position, KeyName);
+    return removed;
+}
+
+std::size_t ProfileKey::CountKeys() const
+{
+    // Iterative: depth is bounded, but a walk never needs the stack for it.
+    std::size_t count = 0;
+    std::vector<const ProfileKey *> pending{this};
+    while (!pending.empty()) {
+        const ProfileKey *key = pending.back();
+        pending.pop_back();
+        ++count;
+        for (const ProfileKey &subkey : key->subkeys_)
+            pending.push_back(&subkey);
+    }
+    return count;
 }
 
 const ProfileKey *ProfileTree::Find(std::string_view keyPath) const
@@ -93,23 +188,35 @@ ProfileKey *ProfileTree::Find(std::string_view keyPath)
     return const_cast<ProfileKey *>(std::as_const(*this).Find(keyPath));
 }
 
-ProfileTree::Change ProfileTree::CreateKey(std::string_view keyPath)
+ProfileKey *ProfileTree::CreateKeyForFilling(std::string_view keyPath)
 {
     const auto names = SplitKeyPath(keyPath);
     if (!names)
-        return Change::Failed;
-    Change change = Change::Unchanged;
+        return nullptr;
+    // Count what is missing first, so a change beyond the limit leaves the tree as it was.
+    std::size_t missing = 0;
+    const ProfileKey *existing = &root_;
+    for (const std::string &name : *names) {
+        existing = existing ? existing->FindSubkey(name) : nullptr;
+        missing += existing ? 0 : 1;
+    }
+    if (keyCount_ + missing > ProfileLimits::kMaxKeys)
+        return nullptr;
     ProfileKey *key = &root_;
     for (const std::string &name : *names) {
-        ProfileKey *subkey = key->FindSubkey(name);
-        if (!subkey) {
-            key->subkeys.push_back(ProfileKey{name, {}, {}});
-            subkey = &key->subkeys.back();
-            change = Change::Changed;
-        }
-        key = subkey;
+        bool added = false;
+        key = &key->AddSubkey(name, added);
     }
-    return change;
+    keyCount_ += missing;
+    return key;
+}
+
+ProfileTree::Change ProfileTree::CreateKey(std::string_view keyPath)
+{
+    const std::size_t before = keyCount_;
+    if (!CreateKeyForFilling(keyPath))
+        return Change::Failed;
+    return keyCount_ == before ? Change::Unchanged : Change::Changed;
 }
 
 bool ProfileTree::KeyExists(std::string_view keyPath) const
@@ -128,34 +235,32 @@ std::optional<ProfileValue> ProfileTree::ReadValue(std::string_view keyPath, std
     return *value;
 }
 
+ProfileTree::Change ProfileTree::WriteValueTo(ProfileKey &key, std::string_view valueName, const ProfileValue &value)
+{
+    if (!IsValidValueName(valueName) || !IsStorable(value))
+        return Change::Failed;
+    switch (key.SetValue(valueName, value)) {
+    case ProfileKey::Result::Failed: return Change::Failed;
+    case ProfileKey::Result::Unchanged: return Change::Unchanged;
+    case ProfileKey::Result::Changed: break;
+    }
+    return Change::Changed;
+}
+
 ProfileTree::Change ProfileTree::WriteValue(std::string_view keyPath, std::string_view valueName,
                                             const ProfileValue &value)
 {
     ProfileKey *key = Find(keyPath);
-    if (!key || key == &root_ || !IsValidValueName(valueName))
+    if (!key || key == &root_)
         return Change::Failed;
-    for (auto &[name, stored] : key->values) {
-        if (SameName(name, valueName)) {
-            if (stored == value)
-                return Change::Unchanged;
-            stored = value;
-            return Change::Changed;
-        }
-    }
-    key->values.emplace_back(std::string(valueName), value);
-    return Change::Changed;
+    return WriteValueTo(*key, valueName, value);
 }
 
 ProfileTree::Change ProfileTree::DeleteValue(std::string_view keyPath, std::string_view valueName)
 {
     ProfileKey *key = Find(keyPath);
-    if (!key)
+    if (!key || !key->RemoveValue(valueName))
         return Change::Failed;
-    const auto found = std::find_if(key->values.begin(), key->values.end(),
-                                    [&](const auto &entry) { return SameName(entry.first, valueName); });
-    if (found == key->values.end())
-        return Change::Failed;
-    key->values.erase(found);
     return Change::Changed;
 }
 
@@ -168,11 +273,10 @@ ProfileTree::Change ProfileTree::DeleteKeyTree(std::string_view keyPath)
     ProfileKey *parent = lastSeparator == std::string_view::npos ? &root_ : Find(keyPath.substr(0, lastSeparator));
     if (!parent)
         return Change::Failed;
-    const auto found = std::find_if(parent->subkeys.begin(), parent->subkeys.end(),
-                                    [&](const ProfileKey &key) { return SameName(key.name, names->back()); });
-    if (found == parent->subkeys.end())
+    const std::size_t removed = parent->RemoveSubkey(names->back());
+    if (removed == 0)
         return Change::Failed;
-    parent->subkeys.erase(found);
+    keyCount_ -= removed;
     return Change::Changed;
 }
 

@@ -3,8 +3,44 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
 
 namespace kestrel::filters::test {
+
+namespace {
+
+bool gstreamerStarted = false;
+std::vector<std::string> leakWarnings;
+
+void RecordLeakWarning(const gchar *domain, GLogLevelFlags level, const gchar *message, gpointer)
+{
+    if (message && std::strstr(message, "Leaks detected"))
+        leakWarnings.emplace_back(message);
+    g_log_default_handler(domain, level, message, nullptr);
+}
+
+// Ends GStreamer after the last test. With GST_TRACERS=leaks (the element
+// tests set it), gst_deinit lists every GStreamer object still alive and
+// warns; that warning fails the run, so a reference our elements or tests
+// forget to drop is a failure, not a line in a log.
+class GstreamerLeakCheck : public ::testing::Environment {
+public:
+    void TearDown() override
+    {
+        if (!gstreamerStarted)
+            return;
+        g_log_set_default_handler(RecordLeakWarning, nullptr);
+        gst_deinit();
+        for (const std::string &warning : leakWarnings)
+            ADD_FAILURE() << "GStreamer objects leaked (GST_DEBUG=GST_TRACER:7 lists them): " << warning;
+    }
+};
+
+const auto *const leakCheck = ::testing::AddGlobalTestEnvironment(new GstreamerLeakCheck);
+
+} // namespace
 
 void InitGstreamerWithBuildTreePlugin()
 {
@@ -18,6 +54,7 @@ void InitGstreamerWithBuildTreePlugin()
         // by the uninstrumented plugin scanner.
         setenv("GST_REGISTRY_FORK", "no", 1);
         gst_init(nullptr, nullptr);
+        gstreamerStarted = true;
         return true;
     }();
     (void)done;

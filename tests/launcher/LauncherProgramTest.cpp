@@ -1,4 +1,5 @@
 // kestrel-inst as users run it: copied beside an installer named "setup".
+#include "platform/UniqueFd.h"
 #include "tests/platform/store/TemporaryDirectory.h"
 
 #include <gtest/gtest.h>
@@ -6,8 +7,12 @@
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
+#include <poll.h>
 #include <spawn.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -33,9 +38,9 @@ protected:
         std::filesystem::permissions(path, std::filesystem::perms::owner_all);
     }
 
-    // Runs the copied launcher from `elsewhere`, without a display, with its
-    // settings in the temporary directory; returns its exit code.
-    int RunLauncher()
+    // Starts the copied launcher from `elsewhere`, without a display, with
+    // its settings in the temporary directory; -1 when it cannot start.
+    pid_t StartLauncher()
     {
         const std::string program = (installDir / "kestrel-inst").string();
         const std::string config = "XDG_CONFIG_HOME=" + (directory.Path() / "config").string();
@@ -50,12 +55,21 @@ protected:
         pid_t pid = -1;
         const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp);
         posix_spawn_file_actions_destroy(&actions);
-        if (spawned != 0)
-            return -1;
+        return spawned == 0 ? pid : -1;
+    }
+
+    static int WaitForExit(pid_t pid)
+    {
         int status = 0;
         while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    int RunLauncher()
+    {
+        const pid_t pid = StartLauncher();
+        return pid < 0 ? -1 : WaitForExit(pid);
     }
 
     kestrel::testing::TemporaryDirectory directory;
@@ -64,12 +78,41 @@ protected:
     std::filesystem::path errors = directory.Path() / "stderr.txt";
 };
 
+// Opens a FIFO for reading and writing: neither end's open then waits.
+kestrel::platform::UniqueFd OpenFifo(const std::filesystem::path &path)
+{
+    if (mkfifo(path.c_str(), 0600) != 0)
+        return {};
+    return kestrel::platform::UniqueFd(open(path.c_str(), O_RDWR | O_CLOEXEC));
+}
+
 TEST_F(LauncherProgramTest, RunsTheSetupBesideItInItsDirectoryAndWaitsForIt)
 {
-    // The installer is still writing when a launcher that did not wait would be gone.
-    WriteSetup(installDir, "#!/bin/sh\necho \"$# $(pwd)\" > ran.tmp\nmv ran.tmp ran\nexit 3\n");
+    // This process adopts whatever the launcher leaves behind: a launcher
+    // that waited has reaped its setup, one that did not leaves it to us.
+    ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    // The installer says it runs, then holds on until the test lets it go.
+    const auto started = OpenFifo(installDir / "started");
+    const auto release = OpenFifo(installDir / "release");
+    ASSERT_TRUE(started && release);
+    WriteSetup(installDir, "#!/bin/sh\necho \"$# $(pwd)\" > ran.tmp\necho up > started\n"
+                           "read line < release\nmv ran.tmp ran\nexit 3\n");
     WriteSetup(elsewhere, "#!/bin/sh\ntouch wrong-setup-ran\n");
-    EXPECT_EQ(RunLauncher(), 0) << "the installer's exit code is not passed on";
+    const pid_t launcher = StartLauncher();
+    ASSERT_GT(launcher, 0);
+    pollfd running{started.Get(), POLLIN, 0};
+    const bool setupRuns = poll(&running, 1, 10000) == 1;
+    if (setupRuns) {
+        siginfo_t info{};
+        ASSERT_EQ(waitid(P_PID, static_cast<id_t>(launcher), &info, WEXITED | WNOHANG | WNOWAIT), 0);
+        EXPECT_EQ(info.si_pid, 0) << "the launcher ended while its installer was still running";
+    }
+    ASSERT_EQ(write(release.Get(), "go\n", 3), 3);
+    ASSERT_TRUE(setupRuns) << "the installer did not start";
+    EXPECT_EQ(WaitForExit(launcher), 0) << "the installer's exit code is not passed on";
+    errno = 0;
+    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << "the launcher left its installer unwaited for";
+    EXPECT_EQ(errno, ECHILD);
     EXPECT_EQ(ReadText(installDir / "ran"), "0 " + installDir.string() + "\n")
         << "setup runs with no arguments in the launcher's own directory";
     EXPECT_FALSE(std::filesystem::exists(elsewhere / "wrong-setup-ran"));

@@ -4,6 +4,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
+#include <thread>
 
 using kestrel::platform::WorkerThread;
 using namespace std::chrono_literals;
@@ -15,7 +17,7 @@ TEST(WorkerThread, StopRequestIsAnsweredAndThreadJoined)
     ASSERT_TRUE(worker.Create([&](WorkerThread &self) {
         for (;;) {
             ++passes;
-            std::this_thread::sleep_for(1ms);
+            std::this_thread::yield(); // a pass of work, then a look for a request without waiting
             if (auto request = self.CheckRequest()) {
                 self.Reply(*request == 1 ? 1 : 0);
                 if (*request == 1)
@@ -37,22 +39,24 @@ TEST(WorkerThread, CallWithoutThreadFailsAtOnce)
     EXPECT_EQ(worker.CallWorker(1), std::nullopt);
 }
 
-TEST(WorkerThread, WorkerThatLeavesWithoutReplyingDoesNotHangTheCaller)
+TEST(WorkerThread, WorkerThatLeavesWithoutReplyingReleasesACallerAlreadyWaiting)
 {
     WorkerThread worker;
-    std::atomic<bool> leave{false};
-    ASSERT_TRUE(worker.Create([&](WorkerThread &) {
-        while (!leave)
-            std::this_thread::sleep_for(1ms);
+    ASSERT_TRUE(worker.Create([](WorkerThread &self) {
+        // Seeing the request proves the caller is inside CallWorker, waiting;
+        // the procedure then ends without a reply, as a loop that saw its
+        // running flag cleared does.
+        self.WaitForRequest();
         return 0;
     }));
-    std::thread releaser([&] {
-        std::this_thread::sleep_for(20ms);
-        leave = true;
-    });
-    EXPECT_EQ(worker.CallWorker(1), std::nullopt);
-    releaser.join();
+    auto call = std::async(std::launch::async, [&] { return worker.CallWorker(1); });
+    if (call.wait_for(10s) != std::future_status::ready) {
+        worker.Reply(0); // frees the stuck caller so the test can end
+        FAIL() << "the caller was left waiting for a reply that never comes";
+    }
+    EXPECT_EQ(call.get(), std::nullopt);
     worker.Close();
+    EXPECT_EQ(worker.CallWorker(1), std::nullopt) << "no thread, no wait";
 }
 
 TEST(WorkerThread, BlockingWaitSeesTheRequest)

@@ -34,6 +34,7 @@ G_BEGIN_DECLS
 #define TIDELINE_RTP_SOURCE_CONFIG_IID "{3CB14E3E-31FA-491D-B55A-F1FA103DC2EA}"
 #define TIDELINE_RTP_RENDER_CONFIG_IID "{995D9D6A-490C-422A-8EDA-114363B4DE34}"
 #define TIDELINE_RTP_SOURCE_CONFIG_TYPE_NAME "TidelineRtpSourceConfig"
+#define TIDELINE_RTP_SOURCE_PEER_CONFIG_TYPE_NAME "TidelineRtpSourcePeerConfig"
 #define TIDELINE_RTP_RENDER_CONFIG_TYPE_NAME "TidelineRtpRenderConfig"
 
 typedef struct _TidelineRtpSourceConfig TidelineRtpSourceConfig; /* an element implementing it */
@@ -46,6 +47,19 @@ typedef struct _TidelineRtpSourceConfigInterface {
   void (*set_port) (TidelineRtpSourceConfig *self, gint port);
   gint (*get_port) (TidelineRtpSourceConfig *self);
 } TidelineRtpSourceConfigInterface;
+
+/* The sender a source takes media from: dotted IPv4, or empty (or NULL) for
+ * anyone; read when the element starts streaming. get_peer_address returns
+ * a newly allocated string for the caller to g_free(). An interface of its
+ * own beside IRtpSourceConfig, whose layout stays as it was, so hosts and
+ * plugins of either age work together: with a plugin that predates it the
+ * functions below report FALSE. */
+typedef struct _TidelineRtpSourcePeerConfig TidelineRtpSourcePeerConfig;
+typedef struct _TidelineRtpSourcePeerConfigInterface {
+  GTypeInterface parent_iface;
+  void (*set_peer_address) (TidelineRtpSourcePeerConfig *self, const gchar *address);
+  gchar *(*get_peer_address) (TidelineRtpSourcePeerConfig *self);
+} TidelineRtpSourcePeerConfigInterface;
 
 /* IRtpRenderConfig: where the renderer sends (video to the port, audio two
  * below), used at the next change from stopped to paused. get_destination
@@ -84,6 +98,28 @@ tideline_rtp_source_config_get_port (gpointer object, gint *port)
   if (iface == NULL || port == NULL)
     return FALSE;
   *port = iface->get_port ((TidelineRtpSourceConfig *) object);
+  return TRUE;
+}
+
+static inline gboolean
+tideline_rtp_source_config_set_peer_address (gpointer object, const gchar *address)
+{
+  TidelineRtpSourcePeerConfigInterface *iface = (TidelineRtpSourcePeerConfigInterface *)
+      tideline_rtp_config_peek_ (object, TIDELINE_RTP_SOURCE_PEER_CONFIG_TYPE_NAME);
+  if (iface == NULL)
+    return FALSE;
+  iface->set_peer_address ((TidelineRtpSourcePeerConfig *) object, address ? address : "");
+  return TRUE;
+}
+
+static inline gboolean
+tideline_rtp_source_config_get_peer_address (gpointer object, gchar **address)
+{
+  TidelineRtpSourcePeerConfigInterface *iface = (TidelineRtpSourcePeerConfigInterface *)
+      tideline_rtp_config_peek_ (object, TIDELINE_RTP_SOURCE_PEER_CONFIG_TYPE_NAME);
+  if (iface == NULL || address == NULL)
+    return FALSE;
+  *address = iface->get_peer_address ((TidelineRtpSourcePeerConfig *) object);
   return TRUE;
 }
 

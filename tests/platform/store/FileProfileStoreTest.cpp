@@ -2,6 +2,7 @@
 #include "platform/store/FileProfileStore.h"
 #include "platform/store/ProfileTextFormat.h"
 #include "platform/store/StoreLocation.h"
+#include "tests/platform/store/StoreCrash.h"
 #include "tests/platform/store/TemporaryDirectory.h"
 
 #include <gtest/gtest.h>
@@ -75,6 +76,24 @@ TEST_F(FileProfileStoreTest, HugeOrBinaryFileDoesNotCrashAndIsKeptAside)
     EXPECT_FALSE(store.KeyExists("Software"));
     EXPECT_TRUE(store.CreateKey(kSettings));
     EXPECT_EQ(FilesSetAside(file.parent_path()).size(), 1u);
+}
+
+TEST_F(FileProfileStoreTest, HostileFileReadsAsDefaultsWithoutCrashingAndIsKeptIntactOnTheNextWrite)
+{
+    // A key path nested 500,000 deep: as a tree built recursively it would
+    // overflow the stack of the program reading it.
+    std::string path = "[k";
+    for (int i = 0; i < 500000; ++i)
+        path += "\\k";
+    const std::string hostile = path + "]\n\"v\"=dword:1\n";
+    WriteText(file, hostile);
+    FileProfileStore store(file);
+    EXPECT_FALSE(store.KeyExists("k"));
+    ASSERT_TRUE(store.CreateKey(kSettings));
+    const auto aside = FilesSetAside(file.parent_path());
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(ReadText(aside[0]), hostile);
+    EXPECT_TRUE(store.KeyExists(kSettings));
 }
 
 TEST_F(FileProfileStoreTest, ReadsNeverCreateTheFileButCreateOnOpenDoes)
@@ -185,6 +204,24 @@ TEST_F(FileProfileStoreTest, TwoProgramsWritingAtOnceLoseNothingAndTheFileIsAlwa
     }
     EXPECT_EQ(store.ReadValue(kSettings, "ALast"), ProfileValue(std::to_string(kValuesEach - 1)));
     EXPECT_EQ(store.ReadValue(kSettings, "BLast"), ProfileValue(std::to_string(kValuesEach - 1)));
+}
+
+TEST_F(FileProfileStoreTest, WritersKilledMidWriteNeverLoseAReportedValueNorLeaveAHalfWrittenFile)
+{
+    kestrel::testing::StoreCrashRun run;
+    run.file = file;
+    run.writerProgram = STORE_WRITER_PATH;
+    run.writesEach = 150;
+    run.kills = 20;
+    run.seed = 7;
+    std::filesystem::create_directories(file.parent_path());
+    const auto result = kestrel::testing::RunStoreCrash(run);
+    for (const std::string &problem : result.problems)
+        ADD_FAILURE() << problem;
+    EXPECT_EQ(result.kills, 20);
+    EXPECT_EQ(result.lostValues, 0);
+    EXPECT_EQ(result.unreadableVersions, 0);
+    EXPECT_EQ(result.reportedWrites, 2 * 150) << "both writers finished their writes";
 }
 
 TEST_F(FileProfileStoreTest, NoHomeDirectoryMeansDefaultsAndNoStrayFiles)

@@ -73,4 +73,86 @@ TEST(ProfileTextFormat, DamagedTextIsRejectedWithItsLine)
     EXPECT_TRUE(std::holds_alternative<ProfileParseError>(ParseProfileText(std::string_view("[A]\n\"K\"=dword:1\0\n", 17))));
 }
 
+std::string Nested(std::size_t depth)
+{
+    std::string path = "k";
+    for (std::size_t i = 1; i < depth; ++i)
+        path += "\\k";
+    return path;
+}
+
+bool Rejected(const std::string &text)
+{
+    return std::holds_alternative<ProfileParseError>(ParseProfileText(text));
+}
+
+TEST(ProfileTextFormat, HostileSizesReadAsDamageAndSizesJustWithinTheLimitsRead)
+{
+    using L = ProfileLimits;
+    // Depth: a key path far deeper than any real one, and the limit itself.
+    EXPECT_TRUE(Rejected("[" + Nested(200000) + "]\n"));
+    EXPECT_TRUE(Rejected("[" + Nested(L::kMaxKeyDepth + 1) + "]\n"));
+    const ProfileTree deep = ParseOrFail("[" + Nested(L::kMaxKeyDepth) + "]\n\"v\"=dword:1\n");
+    EXPECT_EQ(deep.ReadValue(Nested(L::kMaxKeyDepth), "v"), ProfileValue(1u));
+    EXPECT_EQ(SerializeProfileTree(ParseOrFail(SerializeProfileTree(deep))), SerializeProfileTree(deep));
+
+    // Counts: values in one key, keys in the store.
+    std::string values = "[K]\n";
+    for (std::size_t i = 0; i < L::kMaxValuesPerKey; ++i)
+        values += "\"" + std::to_string(i) + "\"=dword:1\n";
+    EXPECT_EQ(ParseOrFail(values).ReadValue("K", std::to_string(L::kMaxValuesPerKey - 1)), ProfileValue(1u));
+    EXPECT_TRUE(Rejected(values + "\"one more\"=dword:1\n"));
+    values += "\"0\"=dword:2\n"; // a name written twice is still one value
+    EXPECT_EQ(ParseOrFail(values).ReadValue("K", "0"), ProfileValue(2u));
+    std::string keys;
+    for (std::size_t i = 0; i < L::kMaxKeys; ++i)
+        keys += "[" + std::to_string(i) + "]\n";
+    EXPECT_EQ(ParseOrFail(keys).KeyCount(), L::kMaxKeys);
+    EXPECT_TRUE(Rejected(keys + "[one more]\n"));
+
+    // Lengths: key names, value names, strings.
+    EXPECT_TRUE(Rejected("[" + std::string(L::kMaxKeyNameLength + 1, 'k') + "]\n"));
+    EXPECT_FALSE(Rejected("[" + std::string(L::kMaxKeyNameLength, 'k') + "]\n"));
+    EXPECT_TRUE(Rejected("[K]\n\"" + std::string(L::kMaxValueNameLength + 1, 'n') + "\"=dword:1\n"));
+    EXPECT_FALSE(Rejected("[K]\n\"" + std::string(L::kMaxValueNameLength, 'n') + "\"=dword:1\n"));
+    EXPECT_TRUE(Rejected("[K]\n\"v\"=\"" + std::string(L::kMaxStringBytes + 1, 's') + "\"\n"));
+    EXPECT_FALSE(Rejected("[K]\n\"v\"=\"" + std::string(L::kMaxStringBytes, 's') + "\"\n"));
+}
+
+TEST(ProfileTree, ChangesBeyondTheLimitsFailAndLeaveTheTreeAsItWas)
+{
+    using L = ProfileLimits;
+    ProfileTree tree;
+    EXPECT_EQ(tree.CreateKey(Nested(L::kMaxKeyDepth + 1)), ProfileTree::Change::Failed);
+    EXPECT_EQ(tree.KeyCount(), 0u);
+    ASSERT_EQ(tree.CreateKey("K"), ProfileTree::Change::Changed);
+    EXPECT_EQ(tree.WriteValue("K", "v", ProfileValue(std::string(L::kMaxStringBytes + 1, 's'))),
+              ProfileTree::Change::Failed);
+    EXPECT_FALSE(tree.ReadValue("K", "v"));
+    for (std::size_t i = 1; i < L::kMaxKeys; ++i)
+        ASSERT_NE(tree.CreateKey("K\\" + std::to_string(i)), ProfileTree::Change::Failed);
+    EXPECT_EQ(tree.CreateKey("L\\M"), ProfileTree::Change::Failed) << "one key more than the store may hold";
+    EXPECT_FALSE(tree.KeyExists("L")) << "a failed change creates nothing on the way";
+    ASSERT_EQ(tree.DeleteKeyTree("K"), ProfileTree::Change::Changed);
+    EXPECT_EQ(tree.KeyCount(), 0u);
+    EXPECT_EQ(tree.CreateKey("L\\M"), ProfileTree::Change::Changed) << "deleting makes room again";
+}
+
+TEST(ProfileTree, DeletingAValueKeepsTheOthersFindableUnderAnyCase)
+{
+    ProfileTree tree;
+    ASSERT_EQ(tree.CreateKey("K"), ProfileTree::Change::Changed);
+    for (std::uint32_t i = 0; i < 5; ++i)
+        tree.WriteValue("K", "Value" + std::to_string(i), ProfileValue(i));
+    ASSERT_EQ(tree.DeleteValue("K", "VALUE1"), ProfileTree::Change::Changed);
+    EXPECT_FALSE(tree.ReadValue("K", "value1"));
+    for (std::uint32_t i : {0u, 2u, 3u, 4u})
+        EXPECT_EQ(tree.ReadValue("K", "vAlUe" + std::to_string(i)), ProfileValue(i));
+    tree.CreateKey("K\\A");
+    tree.CreateKey("K\\B");
+    tree.CreateKey("K\\C");
+    ASSERT_EQ(tree.DeleteKeyTree("k\\a"), ProfileTree::Change::Changed);
+    EXPECT_TRUE(tree.KeyExists("K\\b") && tree.KeyExists("K\\c"));
+}
+
 } // namespace
