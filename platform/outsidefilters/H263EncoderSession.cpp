@@ -75,6 +75,13 @@ bool H263EncoderSession::Open(const Format& format, unsigned bitrateBps) {
   c->rc_buffer_size = kRateBufferBits;
   c->gop_size = kLongestGop;
   c->max_b_frames = 0;
+  // Baseline H.263 codes no coefficient beyond +-127, so at the small
+  // quantisers a generous bit rate allows, a block that changes a lot
+  // (dark to bright) cannot be coded as a difference: libavcodec's default
+  // choice codes it anyway, clipped, and the far end shows a block 150
+  // levels off until the next key frame. Choosing each macroblock's mode by
+  // its real distortion codes such blocks intra instead.
+  c->mb_decision = FF_MB_DECISION_RD;
   c->thread_count = 1;
   if (const int result = avcodec_open2(c, encoder, nullptr); result < 0) {
     error_ = Describe("cannot open the H.263 encoder", result);

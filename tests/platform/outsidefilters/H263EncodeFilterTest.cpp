@@ -7,6 +7,7 @@
 
 #include "OutsideFiltersTestSupport.h"
 #include "platform/outsidefilters/OutsideFilters.h"
+#include "platform/outsidefilters/testpattern/TestPatternReader.h"
 
 using namespace kestrel::outsidefilters;
 using namespace kestrel::outsidefilters::test;
@@ -180,5 +181,42 @@ TEST(H263EncodeFilterPipeline, OtherSizesAndFormatsComeOutAsQcifThatAvdecH263Dec
     EXPECT_EQ(seen.pictures, 12) << format;
     EXPECT_EQ(seen.width, 176) << format;
     EXPECT_EQ(seen.height, 144) << format;
+  }
+}
+
+// The test camera turns whole blocks from dark to bright between pictures,
+// as a light switched on or a sharp edge moving does. Baseline H.263 cannot
+// code such a change as a difference at the small quantisers a generous bit
+// rate gives (no coefficient beyond +-127); coded clipped, the far end showed
+// those blocks 150 levels off until the next key frame. At every bit rate
+// each decoded picture must read back intact.
+TEST(H263EncodeFilterPipeline, BlocksTurningFromDarkToBrightDecodeIntactAtEveryBitRate) {
+  for (const char* bitrate : {"128000", "1000000"}) {
+    ScopedPipeline pipeline(std::string("kestreltestcamerasrc num-buffers=40 ! kestrelh263enc bitrate=") + bitrate +
+                            " ! avdec_h263 ! video/x-raw, format=I420 ! fakesink name=out");
+    ASSERT_TRUE(pipeline.Get());
+    struct Seen {
+      int pictures = 0;
+      std::vector<int> damaged;  // picture indices whose stamp does not read back
+    } seen;
+    GstRef<GstPad> pad(gst_element_get_static_pad(pipeline.Element("out"), "sink"));
+    gst_pad_add_probe(
+        pad.get(), GST_PAD_PROBE_TYPE_BUFFER,
+        [](GstPad*, GstPadProbeInfo* info, gpointer data) {
+          auto* s = static_cast<Seen*>(data);
+          GstMapInfo map;
+          if (gst_buffer_map(GST_PAD_PROBE_INFO_BUFFER(info), &map, GST_MAP_READ)) {
+            const auto reading = kestrel::testpattern::ReadTestFrame(map.data, 176, 144, 176,
+                                                                     kestrel::testpattern::PixelFormat::I420);
+            if (!reading || !reading->checksumOk) s->damaged.push_back(s->pictures);
+            gst_buffer_unmap(GST_PAD_PROBE_INFO_BUFFER(info), &map);
+          }
+          ++s->pictures;
+          return GST_PAD_PROBE_OK;
+        },
+        &seen, nullptr);
+    EXPECT_EQ(pipeline.RunToEnd(), "") << bitrate;
+    EXPECT_EQ(seen.pictures, 40) << bitrate;
+    EXPECT_EQ(seen.damaged, std::vector<int>{}) << "damaged pictures at " << bitrate << " bit/s";
   }
 }
