@@ -5,6 +5,10 @@
 // Damage from the network never stops the graph: what does not decode is
 // dropped, and a picture cut short is shown with its missing part taken from
 // the picture before (libavcodec's concealment) until the next key frame.
+// A buffer marked DISCONT (the source lost a picture before it) and the
+// pictures after it are dropped up to the next key frame, as is everything
+// before the first key frame: an inter picture whose reference is missing
+// would show a wrong picture.
 //
 // Pads:
 //   sink  video/x-h263, variant=itu (the RTP source sends 176 x 144)

@@ -29,9 +29,12 @@ class H263DecodeFilter : public ::testing::Test {
     EXPECT_FALSE(error) << "the decoder posted an error";
   }
 
-  // Pushes one untimed buffer; how many pictures came out for it.
-  int Push(const std::vector<uint8_t>& bytes) {
-    EXPECT_EQ(gst_harness_push(harness_.get(), BufferOf(bytes)), GST_FLOW_OK);
+  // Pushes one untimed buffer (marked DISCONT, as the RTP source marks what
+  // follows a lost picture, when `afterLoss`); how many pictures came out for it.
+  int Push(const std::vector<uint8_t>& bytes, bool afterLoss = false) {
+    GstBuffer* buffer = BufferOf(bytes);
+    if (afterLoss) GST_BUFFER_FLAG_SET(buffer, GST_BUFFER_FLAG_DISCONT);
+    EXPECT_EQ(gst_harness_push(harness_.get(), buffer), GST_FLOW_OK);
     int pictures = 0;
     while (GstBuffer* out = gst_harness_try_pull(harness_.get())) {
       EXPECT_EQ(gst_buffer_get_size(out), 176u * 144u * 3u / 2u);
@@ -95,4 +98,19 @@ TEST_F(H263DecodeFilter, GarbageAndCutPicturesAreDroppedAndTheNextKeyFrameShows)
   Push(fakeStart);
 
   EXPECT_EQ(Push(pictures[20]), 1) << "the key frame after the damage was not shown";
+}
+
+// A lost picture leaves every picture predicted from it wrong (libavcodec
+// would build them on the older picture and show them as if whole): after a
+// discontinuity nothing is shown until the next key frame; before the first
+// key frame neither.
+TEST_F(H263DecodeFilter, PicturesAfterALossWaitForTheNextKeyFrame) {
+  const auto pictures = EncodedQcif(21, 10);
+  EXPECT_EQ(Push(pictures[3]), 0) << "an inter picture before any key frame";
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(Push(pictures[i]), 1) << i;
+  EXPECT_EQ(Push(pictures[5], true), 0) << "picture 4 was lost";
+  for (int i = 6; i < 10; ++i) EXPECT_EQ(Push(pictures[i]), 0) << i;
+  EXPECT_EQ(Push(pictures[10]), 1) << "the key frame after the loss";
+  EXPECT_EQ(Push(pictures[11]), 1);
+  EXPECT_EQ(Push(pictures[20], true), 1) << "a key frame right after a loss";
 }
