@@ -1,0 +1,40 @@
+#include "ui/overlay/OverlayWindow.h"
+
+#include <QPainter>
+
+namespace kestrel::ui::overlay {
+
+COverlayWindow::COverlayWindow(std::function<QImage()> frameSource)
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus |
+                           Qt::WindowTransparentForInput | Qt::X11BypassWindowManagerHint),
+      frame(std::move(frameSource))
+{
+    setWindowTitle(QString::fromLatin1(kOverlayWindowTitle));
+    setObjectName(QStringLiteral("overlay"));
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_OpaquePaintEvent); // every pixel is painted each time
+    setAttribute(Qt::WA_NoSystemBackground);
+    setFocusPolicy(Qt::NoFocus);
+}
+
+void COverlayWindow::KeepOnTop()
+{
+    if (isVisible())
+        raise();
+}
+
+void COverlayWindow::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    const QImage shown = frame ? frame() : QImage();
+    if (shown.isNull()) {
+        painter.fillRect(rect(), Qt::black);
+        return;
+    }
+    // Scaling smoothly costs little at these sizes and keeps a zoomed face readable.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, shown.size() != size());
+    painter.drawImage(rect(), shown);
+}
+
+} // namespace kestrel::ui::overlay
