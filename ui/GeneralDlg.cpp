@@ -102,10 +102,16 @@ void CGeneralDlg::BuildControls()
     auto *hotKeys = new QHBoxLayout;
     hotKeys->addWidget(osdGroup, 1);
     hotKeys->addWidget(mainGroup, 1);
+    desktopShortcutNote_ = new QLabel(this);
+    desktopShortcutNote_->setObjectName(QStringLiteral("desktopShortcutNote"));
+    desktopShortcutNote_->setWordWrap(true);
+    desktopShortcutNote_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    desktopShortcutNote_->hide();
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(transparencyGroup);
     layout->addWidget(positionGroup);
     layout->addLayout(hotKeys);
+    layout->addWidget(desktopShortcutNote_);
     layout->addStretch(1);
 
     // The percentage follows the slider while it moves; the member waits for OK.
@@ -133,6 +139,15 @@ void CGeneralDlg::OnInitDialog()
     positionList_->setCurrentIndex(listed ? settings_.positionIndex : -1);
     OnPositionChanged(positionList_->currentIndex());
     mainHotKey_->SetValue(overlaysettings::MainHotKey(settings_));
+}
+
+void CGeneralDlg::ShowDesktopShortcutNote(bool shown, const QString &command)
+{
+    desktopShortcutNote_->setText(tr("This desktop lets no program take the Kestrel Hot Key while a game has the "
+                                     "focus. To show and hide the floating picture from a game, add a keyboard "
+                                     "shortcut in the desktop's settings that runs:\n%1")
+                                      .arg(command));
+    desktopShortcutNote_->setVisible(shown);
 }
 
 void CGeneralDlg::LoadOverlaySettings()
