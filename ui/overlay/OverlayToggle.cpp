@@ -126,11 +126,10 @@ bool COverlayToggleServer::Listen(const std::string &directory, const std::strin
     if (directory.empty())
         return false;
     const std::string path = ToggleSocketPath(directory, bindAddress);
-    const QString name = QString::fromStdString(path);
-    if (server->listen(name))
-        return true;
+    // Qt would put its socket in place of another program's one.
     if (ConnectTo(path))
         return false; // another program on this address answers there
+    const QString name = QString::fromStdString(path);
     QLocalServer::removeServer(name); // left by a program that ended
     return server->listen(name);
 }

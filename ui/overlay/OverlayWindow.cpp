@@ -1,5 +1,6 @@
 #include "ui/overlay/OverlayWindow.h"
 
+#include <QGuiApplication>
 #include <QPainter>
 
 namespace kestrel::ui::overlay {
@@ -20,7 +21,8 @@ COverlayWindow::COverlayWindow(std::function<QImage()> frameSource)
 
 void COverlayWindow::KeepOnTop()
 {
-    if (isVisible())
+    // Only X11 stacks windows of several programs (offscreen has no stacking at all).
+    if (isVisible() && QGuiApplication::platformName() == QLatin1String("xcb"))
         raise();
 }
 

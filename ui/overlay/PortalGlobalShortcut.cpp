@@ -72,7 +72,7 @@ CPortalGlobalShortcut::CPortalGlobalShortcut(QDBusConnection connection, std::un
         return;
     }
     bus.connect(kPortalService, kPortalPath, kPortalShortcutsInterface, QStringLiteral("Activated"), this,
-                SLOT(OnActivated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
+                SLOT(OnActivated(QDBusMessage)));
     QDBusMessage probe = QDBusMessage::createMethodCall(kPortalService, kPortalPath,
                                                         QStringLiteral("org.freedesktop.DBus.Properties"),
                                                         QStringLiteral("Get"));
@@ -244,10 +244,14 @@ void CPortalGlobalShortcut::OnShortcutsBound(uint response, const QVariantMap &r
     SetState(bound ? State::Bound : State::Unsupported);
 }
 
-void CPortalGlobalShortcut::OnActivated(const QDBusObjectPath &session, const QString &shortcutId, qulonglong,
-                                        const QVariantMap &)
+void CPortalGlobalShortcut::OnActivated(const QDBusMessage &signal)
 {
-    if (!sessionHandle.isEmpty() && session.path() == sessionHandle && shortcutId == QLatin1String(kToggleShortcutId))
+    // (o session_handle, s shortcut_id, t timestamp, a{sv} options)
+    const QList<QVariant> arguments = signal.arguments();
+    if (arguments.size() < 2 || sessionHandle.isEmpty())
+        return;
+    const QString session = qdbus_cast<QDBusObjectPath>(arguments.at(0)).path();
+    if (session == sessionHandle && arguments.at(1).toString() == QLatin1String(kToggleShortcutId))
         NotifyActivated();
 }
 

@@ -9,7 +9,7 @@
 
 #include <memory>
 
-class QDBusObjectPath;
+class QDBusMessage;
 class QDBusPendingCallWatcher;
 
 namespace kestrel::ui::overlay {
@@ -49,8 +49,7 @@ public:
 private slots:
     void OnSessionCreated(uint response, const QVariantMap &results);
     void OnShortcutsBound(uint response, const QVariantMap &results);
-    void OnActivated(const QDBusObjectPath &session, const QString &shortcutId, qulonglong timestamp,
-                     const QVariantMap &options);
+    void OnActivated(const QDBusMessage &signal);
 
 private:
     enum class Mode { Probing, Portal, Fallback };
