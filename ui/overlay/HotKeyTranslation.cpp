@@ -127,7 +127,7 @@ bool HotKeyRepeatFilter::Press(std::uint32_t timeMs)
         return false; // a repeat without a release between
     held = true;
     // An auto-repeat release comes with the next press, at the same time.
-    return !(lastRelease && *lastRelease == timeMs);
+    return !(pairedRepeats && lastRelease && *lastRelease == timeMs);
 }
 
 void HotKeyRepeatFilter::Release(std::uint32_t timeMs)

@@ -45,16 +45,22 @@ std::vector<std::uint16_t> GrabVariants(std::uint16_t modifiers, std::uint16_t n
 bool MatchesModifiers(std::uint16_t eventState, std::uint16_t modifiers, std::uint16_t numLockMask);
 
 // Turns a held hot key into one activation. The X server repeats a held key
-// either as further presses (detectable auto-repeat) or as release/press
-// pairs with one timestamp; neither acts again until the key is let go.
+// as further presses when the client asked for detectable auto-repeat, else
+// as release/press pairs with one timestamp; neither acts again until the
+// key is let go. Only a server without detectable auto-repeat needs the
+// timestamp rule, which would also swallow a press sent by a program in the
+// millisecond of the release before.
 class HotKeyRepeatFilter {
 public:
+    // Whether repeats may come as release/press pairs.
+    void SetPairedRepeats(bool paired) { pairedRepeats = paired; }
     // True when this press should act.
     bool Press(std::uint32_t timeMs);
     void Release(std::uint32_t timeMs);
     void Reset();
 
 private:
+    bool pairedRepeats = true;
     bool held = false;
     std::optional<std::uint32_t> lastRelease;
 };

@@ -3,6 +3,10 @@
 #include <QSocketNotifier>
 
 #include <xcb/xcb_keysyms.h>
+// xkb.h names a member "explicit", a C++ keyword.
+#define explicit explicit_
+#include <xcb/xkb.h>
+#undef explicit
 
 #include <algorithm>
 
@@ -12,6 +16,19 @@ namespace {
 
 constexpr std::uint32_t kKeysymNumLock = 0xFF7F;
 constexpr std::uint8_t kBadAccess = 10; // the combination is grabbed by another client
+
+// Asks the server to repeat a held key as presses only; false where it cannot.
+bool UseDetectableAutoRepeat(xcb_connection_t *connection)
+{
+    XcbReply<xcb_xkb_use_extension_reply_t> xkb(xcb_xkb_use_extension_reply(
+        connection, xcb_xkb_use_extension(connection, XCB_XKB_MAJOR_VERSION, XCB_XKB_MINOR_VERSION), nullptr));
+    if (!xkb || !xkb->supported)
+        return false;
+    const uint32_t flag = XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT;
+    XcbReply<xcb_xkb_per_client_flags_reply_t> flags(xcb_xkb_per_client_flags_reply(
+        connection, xcb_xkb_per_client_flags(connection, XCB_XKB_ID_USE_CORE_KBD, flag, flag, 0, 0, 0), nullptr));
+    return flags && (flags->value & flag);
+}
 
 } // namespace
 
@@ -33,6 +50,7 @@ CX11GlobalShortcut::CX11GlobalShortcut(XcbConnection x11, int screen, bool focus
     : connection(std::move(x11)), root(RootWindow(connection.get(), screen)), focusOnly(focusOnlyGrab),
       keySymbols(xcb_key_symbols_alloc(connection.get()))
 {
+    repeats.SetPairedRepeats(!UseDetectableAutoRepeat(connection.get()));
     notifier = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(connection.get()), QSocketNotifier::Read);
     QObject::connect(notifier.get(), &QSocketNotifier::activated, [this] { ProcessEvents(); });
 }

@@ -93,6 +93,16 @@ TEST(HotKeyRepeat, AHeldKeyActsOnceInEitherRepeatMode)
     EXPECT_TRUE(filter.Press(3100));
 }
 
+TEST(HotKeyRepeat, WithDetectableRepeatsAPressInTheReleasesMillisecondActs)
+{
+    HotKeyRepeatFilter filter;
+    filter.SetPairedRepeats(false);
+    EXPECT_TRUE(filter.Press(10));
+    filter.Release(20);
+    EXPECT_TRUE(filter.Press(20)); // a program sending the hot key twice
+    EXPECT_FALSE(filter.Press(25));
+}
+
 TEST(HotKeyRepeat, QuickSeparatePressesEachAct)
 {
     HotKeyRepeatFilter filter;
