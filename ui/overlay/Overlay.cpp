@@ -129,7 +129,7 @@ void COverlay::Update()
     if (screen < 0)
         return;
     const int zoom = parts.zoom ? parts.zoom() : 1;
-    placement = PlaceOverlay(settings, frameSize.width(), frameSize.height(), zoom,
+    const PixelRect placement = PlaceOverlay(settings, frameSize.width(), frameSize.height(), zoom,
                              screens.geometries[static_cast<std::size_t>(screen)]);
     const QRect geometry(placement.x, placement.y, placement.width, placement.height);
     if (window->geometry() != geometry)

@@ -58,8 +58,6 @@ public:
     COverlayWindow &Window() { return *window; }
     const CFrameTap &Tap() const { return tap; }
     const overlaysettings::OverlaySettings &Settings() const { return settings; }
-    // The last geometry the window was given, also while hidden.
-    PixelRect Placement() const { return placement; }
 
 signals:
     // The window was shown (true) or hidden (false).
@@ -78,7 +76,6 @@ private:
     QTimer raiseTimer;
     overlaysettings::OverlaySettings settings{};
     std::optional<overlaysettings::HotKey> boundHotKey;
-    PixelRect placement;
     QSize frameSize;
     bool callUp = false;
     bool wanted = true;
