@@ -99,6 +99,8 @@ void CGraphBuilder::ClearCaptureGraph()
 
 void CGraphBuilder::ClearRenderGraph()
 {
+    if (filterSlots.remoteRenderer && parts.remoteRendererChanged)
+        parts.remoteRendererChanged(nullptr);
     renderGraph.Stop();
     renderGraph.ClearGraph();
     filterSlots.ReleaseRenderSide();
@@ -239,6 +241,8 @@ void CGraphBuilder::BuildVideoReceiveChain()
     renderGraph.RenderPin(filterSlots.rtpSource.get(), "Video Transport");
     ConfigureSource();
     statistics.WatchRenderer(filterSlots.remoteRenderer.get());
+    if (filterSlots.remoteRenderer && parts.remoteRendererChanged)
+        parts.remoteRendererChanged(filterSlots.remoteRenderer.get());
 }
 
 void CGraphBuilder::BuildAudioReceiveChain()

@@ -72,6 +72,10 @@ public:
         ShowPages showPages;    // a modal frame with a filter's property pages
         std::function<void()> updateViews; // the capture size changed: the view lays itself out again
         std::string bindAddress = "0.0.0.0"; // the local address the media use
+        // The call's "ORVA Video3D Renderer" once the video receive chain is
+        // built (before the render graph runs, so no frame is missed), and
+        // null before that renderer leaves the render graph.
+        std::function<void(GstElement *renderer)> remoteRendererChanged = nullptr;
     };
 
     explicit CGraphBuilder(Parts parts);
