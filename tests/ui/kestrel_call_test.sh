@@ -17,7 +17,15 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; for log in "$work"/*.log; do echo "== $log" >&2; grep -v '^ALSA' "$log" | tail -n 5 >&2; done; exit 1; }
+fail() {
+  echo "FAIL: $*" >&2
+  for log in "$work"/*.log; do
+    echo "== $log: the last counts, and what else it printed" >&2
+    grep '^stats ' "$log" | tail -n 1 >&2
+    grep -v '^stats \|^ALSA' "$log" | tail -n 20 >&2
+  done
+  exit 1
+}
 
 wait_until() { # CONDITION SECONDS WHAT
   local deadline=$((SECONDS + $2))
