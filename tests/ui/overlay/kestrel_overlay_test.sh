@@ -43,6 +43,8 @@ toggle() { XDG_RUNTIME_DIR="$work/run" "$kestrel" --toggle-overlay "$@"; }
 exec 3< <(Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp 2>/dev/null)
 read -r -t 20 number <&3 || fail "no X server"
 export DISPLAY=":$number"
+# The programs draw on that server, whatever platform the test run was given.
+export QT_QPA_PLATFORM=xcb
 mkdir -m 700 "$work/run"
 
 # The callee has no hot key, so Ctrl+Alt+V is the caller's alone.
