@@ -20,7 +20,7 @@ G_END_DECLS
 
 namespace kestrel::outsidefilters {
 
-inline constexpr guint kDefaultAudioLatencyMs = 60;
+inline constexpr guint kDefaultAudioLatencyMs = 20;
 inline constexpr guint kMinAudioLatencyMs = 10;
 inline constexpr guint kMaxAudioLatencyMs = 1000;
 
