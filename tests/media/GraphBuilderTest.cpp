@@ -291,5 +291,42 @@ TEST_F(Builder, AMissingFilterLeavesItsSlotEmptyAndTheRestRuns)
     EXPECT_TRUE(Running(builder->RenderGraph()));
 }
 
+// Two peers call each other on loopback with the test camera and microphone.
+// Once the call has settled (the first second, in which the timeline finds
+// the pace of the sender's microphone), the peer's audio plays on without a
+// gap: no buffer reaches the sink late, the timeline neither jumps nor loses
+// audio.
+TEST(BuilderCall, ThePeersAudioPlaysWithoutGapsOnceTheCallHasSettled)
+{
+    InitGstreamerForMediaTests();
+    CFakeDeviceList devices;
+    devices.Add(DeviceCategory::Video, "Test Camera", "kestreltestcamerasrc");
+    devices.Add(DeviceCategory::Audio, "Test Microphone", "kestreltestmicrophonesrc");
+    FakePages pagesA{devices}, pagesB{devices};
+    RecordingHost hostA, hostB;
+    CGraphBuilder a({pagesA, hostA, {}, {}, "127.0.21.2"});
+    CGraphBuilder b({pagesB, hostB, {}, {}, "127.0.21.3"});
+    ASSERT_EQ(a.Create(), CGraphBuilder::Creation::Created);
+    ASSERT_EQ(b.Create(), CGraphBuilder::Creation::Created);
+    ASSERT_TRUE(a.StartCallMedia("127.0.21.3", 3));
+    ASSERT_TRUE(b.StartCallMedia("127.0.21.2", 3));
+
+    auto heardAtLeast = [&](std::uint64_t frames) {
+        return test::WaitFor(
+            [&] { return a.Statistics().Read().audioIn >= frames && b.Statistics().Read().audioIn >= frames; }, 20s);
+    };
+    ASSERT_TRUE(heardAtLeast(34)) << "no second of audio both ways";
+    const std::uint64_t settledA = a.Statistics().Read().audioGaps;
+    const std::uint64_t settledB = b.Statistics().Read().audioGaps;
+    EXPECT_LE(settledA + settledB, 4u) << "settling takes a gap or two at most";
+    ASSERT_TRUE(heardAtLeast(134)) << "no four seconds of audio both ways";
+    const auto countsA = a.Statistics().Read();
+    const auto countsB = b.Statistics().Read();
+    EXPECT_EQ(countsA.audioGaps, settledA) << CCallStatistics::Format(countsA);
+    EXPECT_EQ(countsB.audioGaps, settledB) << CCallStatistics::Format(countsB);
+    a.StopMedia();
+    b.StopMedia();
+}
+
 } // namespace
 } // namespace kestrel::media
