@@ -1,5 +1,6 @@
 #include "media/GraphBuilder.h"
 #include "tests/media/MediaTestSupport.h"
+#include "tests/platform/outsidefilters/PacedAudioSink.h"
 #include "tideline/rtpconfig.h"
 
 #include <gtest/gtest.h>
@@ -326,6 +327,55 @@ TEST(BuilderCall, ThePeersAudioPlaysWithoutGapsOnceTheCallHasSettled)
     EXPECT_EQ(countsB.audioGaps, settledB) << CCallStatistics::Format(countsB);
     a.StopMedia();
     b.StopMedia();
+}
+
+// Audio sinks keep 200 ms in their ring buffer by default, and report it as
+// latency: a call's sink is given a short one, so the peer's voice plays soon
+// after it arrives; through a ring-buffer sink it plays without a gap too.
+TEST(BuilderCall, TheVoiceIsPlayedThroughAShortRingBufferSoonAfterItArrives)
+{
+    InitGstreamerForMediaTests();
+    outsidefilters::test::RegisterPacedAudioSink();
+    GstRef<GstPluginFeature> paced(GST_PLUGIN_FEATURE(gst_element_factory_find("kestreltestpacedsink")));
+    ASSERT_TRUE(paced);
+    gst_plugin_feature_set_rank(paced.get(), GST_RANK_PRIMARY + 200); // the first sound card tried
+    CFakeDeviceList devices;
+    devices.Add(DeviceCategory::Video, "Test Camera", "kestreltestcamerasrc");
+    devices.Add(DeviceCategory::Audio, "Test Microphone", "kestreltestmicrophonesrc");
+    FakePages pages{devices};
+    pages.video = false;
+    RecordingHost host;
+    CGraphBuilder builder({pages, host, {}, {}, "127.0.21.4"});
+    ASSERT_EQ(builder.Create(), CGraphBuilder::Creation::Created);
+    ASSERT_TRUE(builder.StartCallMedia("127.0.21.4", 2)); // its own voice comes back to it
+
+    GstRef<GstPad> decoded(gst_element_get_static_pad(builder.Slots().audioDecoder.get(), "src"));
+    ASSERT_TRUE(decoded);
+    GstRef<GstPad> sinkPad(gst_pad_get_peer(decoded.get()));
+    ASSERT_TRUE(sinkPad);
+    GstRef<GstElement> sink(gst_pad_get_parent_element(sinkPad.get()));
+    ASSERT_EQ(test::FactoryName(sink.get()), "kestreltestpacedsink");
+    gint64 bufferUs = 0, periodUs = 0;
+    guint64 deadlineNs = 0;
+    g_object_get(sink.get(), "buffer-time", &bufferUs, "latency-time", &periodUs, "processing-deadline", &deadlineNs,
+                 nullptr);
+    EXPECT_LE(bufferUs, 40000);
+    EXPECT_LE(periodUs, bufferUs / 2) << "at least two periods";
+    EXPECT_LE(deadlineNs, 5 * GST_MSECOND);
+
+    auto heardAtLeast = [&](std::uint64_t frames) {
+        return test::WaitFor([&] { return builder.Statistics().Read().audioIn >= frames; }, 20s);
+    };
+    ASSERT_TRUE(heardAtLeast(34));
+    GstMiniRef<GstQuery> latency(gst_query_new_latency());
+    ASSERT_TRUE(gst_element_query(GST_ELEMENT(builder.RenderGraph().Bin()), latency.get()));
+    GstClockTime minimum = 0;
+    gst_query_parse_latency(latency.get(), nullptr, &minimum, nullptr);
+    EXPECT_LT(minimum, 80 * GST_MSECOND) << "the render graph holds the voice back that long";
+    const std::uint64_t settled = builder.Statistics().Read().audioGaps;
+    ASSERT_TRUE(heardAtLeast(100));
+    EXPECT_EQ(builder.Statistics().Read().audioGaps, settled);
+    builder.StopMedia();
 }
 
 } // namespace
