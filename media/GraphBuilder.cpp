@@ -1,6 +1,7 @@
 #include "media/GraphBuilder.h"
 
 #include "media/CaptureFilter.h"
+#include "media/ElementCatalogue.h"
 #include "tideline/rtpconfig.h"
 
 namespace kestrel::media {
@@ -117,7 +118,21 @@ CGraphBuilder::Creation CGraphBuilder::Create()
         return Creation::CaptureGraphFailed;
     if (!renderGraph.Create())
         return Creation::RenderGraphFailed;
+    LoadCallElements();
     return Creation::Created;
+}
+
+void CGraphBuilder::LoadCallElements()
+{
+    // Making each element once loads its plugin and those of the elements
+    // inside it (the decoders' libav above all, a tenth of a second), which
+    // would otherwise delay the first picture of the first call.
+    for (const char *name : {kRtpSource, kVideoDecoder, kAudioDecoder, kOverlayRenderer, kVideoEncoder, kAudioEncoder,
+                             kRtpRender}) {
+        GstRef<GstElementFactory> factory = CElementCatalogue::FindByLongName(name);
+        if (GstElement *element = factory ? gst_element_factory_create(factory.get(), nullptr) : nullptr)
+            gst_object_unref(gst_object_ref_sink(element));
+    }
 }
 
 bool CGraphBuilder::IsCaptureRunning()
