@@ -2,6 +2,7 @@
 
 #include "media/CaptureFilter.h"
 #include "media/ElementCatalogue.h"
+#include "media/IntelligentConnect.h"
 #include "tideline/rtpconfig.h"
 
 namespace kestrel::media {
@@ -126,12 +127,20 @@ void CGraphBuilder::LoadCallElements()
 {
     // Making each element once loads its plugin and those of the elements
     // inside it (the decoders' libav above all, a tenth of a second), which
-    // would otherwise delay the first picture of the first call.
+    // would otherwise delay the first picture of the first call. Likewise the
+    // audio sinks intelligent connect tries, up to the first that opens: the
+    // first try of each loads its sound system's libraries.
+    auto make = [](GstElementFactory *factory) {
+        GstElement *element = factory ? gst_element_factory_create(factory, nullptr) : nullptr;
+        return GstRef<GstElement>(element ? GST_ELEMENT(gst_object_ref_sink(element)) : nullptr);
+    };
     for (const char *name : {kRtpSource, kVideoDecoder, kAudioDecoder, kOverlayRenderer, kVideoEncoder, kAudioEncoder,
-                             kRtpRender}) {
-        GstRef<GstElementFactory> factory = CElementCatalogue::FindByLongName(name);
-        if (GstElement *element = factory ? gst_element_factory_create(factory.get(), nullptr) : nullptr)
-            gst_object_unref(gst_object_ref_sink(element));
+                             kRtpRender})
+        make(CElementCatalogue::FindByLongName(name).get());
+    for (const auto &factory : CElementCatalogue::Renderers(MediaKind::Audio)) {
+        GstRef<GstElement> sink = make(factory.get());
+        if (sink && CIntelligentConnect::SinkReachesReady(sink.get()))
+            break;
     }
 }
 
