@@ -24,7 +24,7 @@ bool CAudioPlayout::Take(const HandOver &buffer)
     if (buffer.discontinuous || buffer.handedNs > expected + kToleranceNs) {
         gap = true; // data missing, or the card ran dry before it came
         start = due;
-    } else if (buffer.playNs && (*buffer.playNs > expected + kToleranceNs || *buffer.playNs < expected - kAlignmentNs)) {
+    } else if (buffer.playNs && (*buffer.playNs > expected + kAlignmentNs || *buffer.playNs < expected - kAlignmentNs)) {
         gap = true; // the timeline jumps: silence, or audio skipped
         start = due;
     }

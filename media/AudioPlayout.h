@@ -11,10 +11,11 @@ namespace kestrel::media {
 // Follows what a sound card fed by an audio sink plays, to count the gaps a
 // listener hears: the card plays without a break from the first sample on,
 // so a buffer that is handed over after what was in hand ran out (an
-// underrun), a timeline that jumps ahead (silence in between), one that
-// jumps back by more than a sink smooths over (audio skipped), or a stream
-// that says data is missing before a buffer, each is one gap. A sink that
-// syncs plays each buffer at its own time; one that does not, on arrival.
+// underrun), a timeline that jumps ahead or back by more than GStreamer's
+// audio sinks smooth over (silence in between, or audio skipped), or a
+// stream that says data is missing before a buffer, each is one gap. A sink
+// that syncs plays each buffer at its own time; one that does not, on
+// arrival.
 //
 // Plain arithmetic on clock times in nanoseconds; not thread-safe.
 class CAudioPlayout {
@@ -22,9 +23,9 @@ public:
     // Within this much a buffer continues the one before: a sample or two of
     // rounding, or the moment a sink takes to write.
     static constexpr std::int64_t kToleranceNs = 1'000'000;
-    // How far back a timeline may step and still be played on without a
-    // break; GStreamer's audio sinks realign beyond this (their default
-    // alignment threshold).
+    // How far a timeline may step and still be played on without a break;
+    // GStreamer's audio sinks realign beyond this (their default alignment
+    // threshold).
     static constexpr std::int64_t kAlignmentNs = 40'000'000;
 
     struct HandOver {

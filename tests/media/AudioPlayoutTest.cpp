@@ -47,7 +47,8 @@ TEST(AudioPlayout, EachWayTheSoundBreaksIsOneGap)
     EXPECT_FALSE(next(10 * kMs));
     EXPECT_TRUE(next(-5 * kMs)) << "handed over 5 ms after it was due: the card ran dry";
     EXPECT_FALSE(next(10 * kMs)) << "playing on from the late buffer";
-    EXPECT_TRUE(next(10 * kMs, 20 * kMs)) << "the timeline jumps 20 ms ahead: silence";
+    EXPECT_FALSE(next(30 * kMs, 20 * kMs)) << "20 ms ahead, in time to follow on: the sink plays on";
+    EXPECT_TRUE(next(10 * kMs, 50 * kMs)) << "the timeline jumps 50 ms ahead: silence";
     EXPECT_FALSE(next(10 * kMs, -10 * kMs)) << "10 ms back: the sink plays on";
     EXPECT_TRUE(next(60 * kMs, -50 * kMs)) << "50 ms back: audio skipped";
     EXPECT_TRUE(next(10 * kMs, 0, true)) << "the stream says audio is missing";

@@ -372,7 +372,11 @@ TEST(BuilderCall, TheVoiceIsPlayedThroughAShortRingBufferSoonAfterItArrives)
     GstClockTime minimum = 0;
     gst_query_parse_latency(latency.get(), nullptr, &minimum, nullptr);
     EXPECT_LT(minimum, 80 * GST_MSECOND) << "the render graph holds the voice back that long";
+    // The graph learns its latency only once the first buffer reached the
+    // sink, which plays that one early; then the timeline settles on the
+    // sender's pace: a gap for each at most.
     const std::uint64_t settled = builder.Statistics().Read().audioGaps;
+    EXPECT_LE(settled, 2u);
     ASSERT_TRUE(heardAtLeast(100));
     EXPECT_EQ(builder.Statistics().Read().audioGaps, settled);
     builder.StopMedia();

@@ -188,7 +188,7 @@ TEST_F(AcmWrapper, TheLatencyIsAProperty) {
 // Heard through a sound card: TrueSpeech from a live source, sent through a
 // network with up to 50 ms of jitter (buffers held until a jittered time by
 // GStreamer's clock) that delivers it without timestamps, plays as one
-// unbroken tone. Were the sink's wait for each buffer's turn on the network's
+// unbroken tone, given a latency that covers the jitter. Were the sink's wait for each buffer's turn on the network's
 // thread, every arrival would be late and restart the timeline: gaps.
 TEST(AcmWrapperPlayback, JitteredUntimedLiveAudioPlaysWithoutGapsThroughARingBufferSink) {
   InitGstreamer();
@@ -196,7 +196,7 @@ TEST(AcmWrapperPlayback, JitteredUntimedLiveAudioPlaysWithoutGapsThroughARingBuf
   ScopedPipeline pipeline(
       "audiotestsrc is-live=true freq=440 volume=0.3 samplesperbuffer=240 "
       "! audio/x-raw, format=S16LE, rate=8000, channels=1 ! kestreltruespeechenc ! identity name=jitter "
-      "! identity sync=true name=network ! kestrelacmwrapper ! audio/x-raw, format=S16LE, rate=8000, channels=1 "
+      "! identity sync=true name=network ! kestrelacmwrapper latency=60 ! audio/x-raw, format=S16LE, rate=8000, channels=1 "
       "! kestreltestpacedsink name=speaker");
   ASSERT_TRUE(pipeline.Get());
   struct Counter {
