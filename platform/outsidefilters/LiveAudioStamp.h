@@ -7,7 +7,7 @@
 // one that is not live (a file, a test) they simply follow one another.
 //
 // Pads: sink and src audio/x-raw (any format), in place.
-// Property: latency  guint, ms, 10..1000, default 60.
+// Property: latency  guint, ms, 10..1000, default 20.
 
 #include <gst/base/gstbasetransform.h>
 
