@@ -83,7 +83,8 @@ public:
     CGraphBuilder(const CGraphBuilder &) = delete;
     CGraphBuilder &operator=(const CGraphBuilder &) = delete;
 
-    // Makes the capture graph, then the render graph.
+    // Makes the capture graph, then the render graph, and loads what a call's
+    // graphs are made of.
     Creation Create();
 
     // call::IMediaSeam
@@ -107,6 +108,7 @@ public:
     bool CallMediaRunning() const { return callMediaRunning; }
 
 private:
+    void LoadCallElements();
     bool AddVideoCapture();
     bool AddAudioCapture();
     void ClearCaptureGraph();
