@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 using namespace kestrel::call;
@@ -26,11 +27,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
             const std::size_t count = std::min(left, missing.size());
             std::memcpy(missing.data(), data + at, count);
             stream.insert(stream.end(), data + at, data + at + count);
-            collector.Received(count);
+            FUZZ_CHECK(collector.Received(count));
             at += count;
             left -= count;
             if (collector.Complete()) {
-                const SignalMessage message = collector.Take();
+                const std::optional<SignalMessage> taken = collector.Take();
+                FUZZ_CHECK(taken.has_value());
+                const SignalMessage message = *taken;
                 FUZZ_CHECK(collector.Collected() == 0);
                 const std::span<const uint8_t, kSignalMessageSize> expected(&stream[recordsTaken * kSignalMessageSize],
                                                                             kSignalMessageSize);

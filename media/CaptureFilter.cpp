@@ -4,6 +4,8 @@
 #include "media/MediaKind.h"
 #include "platform/gst/GstRef.h"
 
+#include <algorithm>
+
 namespace kestrel::media {
 
 using platform::GstMiniRef;
@@ -33,6 +35,41 @@ GstRef<GstElement> CaptureFormat(GstElement *filter, MediaKind kind)
     if (MediaKindOfCaps(caps) != kind)
         return nullptr;
     return format;
+}
+
+// The device's own element inside a capture filter.
+GstRef<GstElement> DeviceSource(GstBin *filter)
+{
+    GstRef<GstElement> found;
+    GstIterator *sources = gst_bin_iterate_sources(filter);
+    GValue item = G_VALUE_INIT;
+    if (gst_iterator_next(sources, &item) == GST_ITERATOR_OK)
+        found = platform::RefObject(GST_ELEMENT(g_value_get_object(&item)));
+    g_value_unset(&item);
+    gst_iterator_free(sources);
+    return found;
+}
+
+bool HasProperty(GstElement *element, const char *name)
+{
+    return g_object_class_find_property(G_OBJECT_GET_CLASS(element), name) != nullptr;
+}
+
+// Asks the device itself for buffers of `bytes` of the capture format, so the
+// regrouping behind it passes them on as they come instead of waiting for the
+// rest of a buffer: an audio capture source by its period (latency-time, in
+// microseconds), any other source by its block size.
+void AskDeviceForBuffers(GstElement *source, guint bytes)
+{
+    constexpr guint kCaptureBytesPerSecond = kMicrophoneRate * 2; // 16-bit mono
+    if (HasProperty(source, "latency-time") && HasProperty(source, "buffer-time")) {
+        const gint64 periodUs = gint64(bytes) * G_USEC_PER_SEC / kCaptureBytesPerSecond;
+        gint64 bufferUs = 0;
+        g_object_get(source, "buffer-time", &bufferUs, nullptr);
+        g_object_set(source, "latency-time", periodUs, "buffer-time", std::max(bufferUs, 2 * periodUs), nullptr);
+    } else if (HasProperty(source, "blocksize")) {
+        g_object_set(source, "blocksize", bytes, nullptr);
+    }
 }
 
 } // namespace
@@ -125,6 +162,8 @@ HResult SuggestAudioBuffer(GstElement *filter)
         gst_element_sync_state_with_parent(made);
     }
     g_object_set(split.get(), "output-buffer-size", kSuggestedAudioBufferBytes, nullptr);
+    if (GstRef<GstElement> source = DeviceSource(bin))
+        AskDeviceForBuffers(source.get(), kSuggestedAudioBufferBytes);
     return result::Ok;
 }
 

@@ -38,8 +38,10 @@ GstElement *CreateCaptureFilter(const ICaptureDevice &device);
 // WrapCaptureElement.
 HResult SetCaptureSize(GstElement *filter, int width, int height);
 // Asks for 4000-byte buffers on the "Capture" pad, in the format the device
-// captures in. Does nothing (False) for a filter without an audio "Capture"
-// pad made by WrapCaptureElement.
+// captures in (about 42 ms): the device is asked for buffers of that length
+// (an audio source's period, another source's block size), and what it
+// delivers otherwise is regrouped to that size. Does nothing (False) for a
+// filter without an audio "Capture" pad made by WrapCaptureElement.
 HResult SuggestAudioBuffer(GstElement *filter);
 
 } // namespace kestrel::media

@@ -1,6 +1,8 @@
 #include "media/GraphBuilder.h"
 
 #include "media/CaptureFilter.h"
+#include "media/ElementCatalogue.h"
+#include "media/IntelligentConnect.h"
 #include "tideline/rtpconfig.h"
 
 namespace kestrel::media {
@@ -39,6 +41,43 @@ GstRef<GstPad> FirstSourcePad(GstElement *element)
     g_value_unset(&item);
     gst_iterator_free(pads);
     return found;
+}
+
+// The sink at the end of the chain that starts at `element`'s first source pad.
+GstRef<GstElement> SinkDownstreamOf(GstElement *element)
+{
+    GstRef<GstElement> current = platform::RefObject(element);
+    // Intelligent connect makes chains of at most a few elements.
+    for (int step = 0; current && step < 8; ++step) {
+        if (GST_OBJECT_FLAG_IS_SET(current.get(), GST_ELEMENT_FLAG_SINK))
+            return current;
+        GstRef<GstPad> out = FirstSourcePad(current.get());
+        GstRef<GstPad> peer(out ? gst_pad_get_peer(out.get()) : nullptr);
+        current.reset(peer ? gst_pad_get_parent_element(peer.get()) : nullptr);
+    }
+    return nullptr;
+}
+
+template <typename T> void SetIfPresent(GstElement *element, const char *property, T value)
+{
+    if (element && g_object_class_find_property(G_OBJECT_GET_CLASS(element), property))
+        g_object_set(element, property, value, nullptr);
+}
+
+// An audio sink's defaults suit music: a 200 ms ring buffer, which it also
+// reports as latency, and 20 ms for upstream to process each buffer. A call's
+// audio arrives already placed on its timeline by "ACM Wrapper", and is only
+// converted after that: a short ring buffer and deadline keep the voice's
+// delay down.
+constexpr gint64 kAudioSinkBufferUs = 40000;
+constexpr gint64 kAudioSinkPeriodUs = 10000;
+constexpr guint64 kAudioSinkDeadlineNs = 5 * GST_MSECOND;
+
+void ConfigureCallAudioSink(GstElement *sink)
+{
+    SetIfPresent(sink, "buffer-time", kAudioSinkBufferUs);
+    SetIfPresent(sink, "latency-time", kAudioSinkPeriodUs);
+    SetIfPresent(sink, "processing-deadline", kAudioSinkDeadlineNs);
 }
 
 } // namespace
@@ -80,7 +119,29 @@ CGraphBuilder::Creation CGraphBuilder::Create()
         return Creation::CaptureGraphFailed;
     if (!renderGraph.Create())
         return Creation::RenderGraphFailed;
+    LoadCallElements();
     return Creation::Created;
+}
+
+void CGraphBuilder::LoadCallElements()
+{
+    // Making each element once loads its plugin and those of the elements
+    // inside it (the decoders' libav above all, a tenth of a second), which
+    // would otherwise delay the first picture of the first call. Likewise the
+    // audio sinks intelligent connect tries, up to the first that opens: the
+    // first try of each loads its sound system's libraries.
+    auto make = [](GstElementFactory *factory) {
+        GstElement *element = factory ? gst_element_factory_create(factory, nullptr) : nullptr;
+        return GstRef<GstElement>(element ? GST_ELEMENT(gst_object_ref_sink(element)) : nullptr);
+    };
+    for (const char *name : {kRtpSource, kVideoDecoder, kAudioDecoder, kOverlayRenderer, kVideoEncoder, kAudioEncoder,
+                             kRtpRender})
+        make(CElementCatalogue::FindByLongName(name).get());
+    for (const auto &factory : CElementCatalogue::Renderers(MediaKind::Audio)) {
+        GstRef<GstElement> sink = make(factory.get());
+        if (sink && CIntelligentConnect::SinkReachesReady(sink.get()))
+            break;
+    }
 }
 
 bool CGraphBuilder::IsCaptureRunning()
@@ -99,6 +160,8 @@ void CGraphBuilder::ClearCaptureGraph()
 
 void CGraphBuilder::ClearRenderGraph()
 {
+    if (filterSlots.remoteRenderer && parts.remoteRendererChanged)
+        parts.remoteRendererChanged(nullptr);
     renderGraph.Stop();
     renderGraph.ClearGraph();
     filterSlots.ReleaseRenderSide();
@@ -239,6 +302,8 @@ void CGraphBuilder::BuildVideoReceiveChain()
     renderGraph.RenderPin(filterSlots.rtpSource.get(), "Video Transport");
     ConfigureSource();
     statistics.WatchRenderer(filterSlots.remoteRenderer.get());
+    if (filterSlots.remoteRenderer && parts.remoteRendererChanged)
+        parts.remoteRendererChanged(filterSlots.remoteRenderer.get());
 }
 
 void CGraphBuilder::BuildAudioReceiveChain()
@@ -246,6 +311,7 @@ void CGraphBuilder::BuildAudioReceiveChain()
     renderGraph.FillRegisteredFilter(kRtpSource, filterSlots.rtpSource);
     renderGraph.FillRegisteredFilter(kAudioDecoder, filterSlots.audioDecoder);
     renderGraph.RenderPin(filterSlots.rtpSource.get(), "Audio Transport");
+    ConfigureCallAudioSink(SinkDownstreamOf(filterSlots.audioDecoder.get()).get());
     ConfigureSource();
     statistics.WatchDecodedAudio(FirstSourcePad(filterSlots.audioDecoder.get()).get());
 }

@@ -72,6 +72,10 @@ public:
         ShowPages showPages;    // a modal frame with a filter's property pages
         std::function<void()> updateViews; // the capture size changed: the view lays itself out again
         std::string bindAddress = "0.0.0.0"; // the local address the media use
+        // The call's "ORVA Video3D Renderer" once the video receive chain is
+        // built (before the render graph runs, so no frame is missed), and
+        // null before that renderer leaves the render graph.
+        std::function<void(GstElement *renderer)> remoteRendererChanged = nullptr;
     };
 
     explicit CGraphBuilder(Parts parts);
@@ -79,7 +83,8 @@ public:
     CGraphBuilder(const CGraphBuilder &) = delete;
     CGraphBuilder &operator=(const CGraphBuilder &) = delete;
 
-    // Makes the capture graph, then the render graph.
+    // Makes the capture graph, then the render graph, and loads what a call's
+    // graphs are made of.
     Creation Create();
 
     // call::IMediaSeam
@@ -103,6 +108,7 @@ public:
     bool CallMediaRunning() const { return callMediaRunning; }
 
 private:
+    void LoadCallElements();
     bool AddVideoCapture();
     bool AddAudioCapture();
     void ClearCaptureGraph();

@@ -38,6 +38,10 @@ packages=(
   libortp-dev libbctoolbox-dev
   # sound mixer
   libasound2-dev
+  # the floating picture: X11 key grabs, detectable auto-repeat, the desktop portal over D-Bus
+  libxcb-keysyms1-dev libxcb-xkb-dev
+  # its tests: input shapes and XTEST input, a private session bus, a light window manager, the stand-in game test
+  libxcb-shape0-dev libxcb-xtest0-dev dbus-daemon openbox xvfb xdotool x11-utils imagemagick
 )
 
 missing=()

@@ -41,6 +41,8 @@ count() { last_stats "$1" | sed -n "s/.* $2=\([0-9]*\).*/\1/p"; }
 receiving() { [ "$(count "$1" video-in)" -gt 0 ] 2>/dev/null && [ "$(count "$1" audio-in)" -gt 0 ] 2>/dev/null; }
 idle() { last_stats "$1" | grep -q 'call=idle'; }
 
+# The programs draw on an X server: the one given, or a private one.
+export QT_QPA_PLATFORM=xcb
 if [ -z "${DISPLAY:-}" ]; then
   exec 3< <(Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp 2>/dev/null)
   read -r -t 20 number <&3

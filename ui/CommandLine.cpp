@@ -39,11 +39,14 @@ CommandLineResult ParseCommandLine(const std::vector<std::string> &arguments)
             line.printStatistics = true;
         } else if (argument == "--list-devices") {
             line.listDevices = true;
+        } else if (argument == "--toggle-overlay") {
+            line.toggleOverlay = true;
         } else if (isBind) {
             auto address = value("--bind");
             if (!address || !IsDottedAddress(*address))
                 return {std::nullopt, "--bind needs a dotted IPv4 address, e.g. --bind 127.0.0.2"};
             line.bindAddress = *address;
+            line.bindAddressGiven = true;
         } else if (isAnswer) {
             auto answer = value("--auto-answer");
             if (answer == "yes")
@@ -67,6 +70,7 @@ std::string UsageText()
 {
     return "Usage: kestrel [--bind ADDRESS] [--auto-answer yes|no] [--test-devices] [--stats] [ADDRESS]\n"
            "       kestrel --list-devices [--test-devices]\n"
+           "       kestrel --toggle-overlay [--bind ADDRESS]\n"
            "Video and voice calls between two computers.\n"
            "\n"
            "  ADDRESS                 call this computer (dotted address or host name) at start\n"
@@ -76,10 +80,13 @@ std::string UsageText()
            "  --test-devices          add the built-in test camera and test microphone\n"
            "                          (also KESTREL_TEST_DEVICES=1)\n"
            "  --stats                 print the current call's media counts every second:\n"
-           "                          stats video-out=N video-in=N audio-out=N audio-in=N call=up|idle\n"
-           "                          capture-elements=N render-elements=N\n"
+           "                          stats video-out=N video-in=N audio-out=N audio-in=N audio-gaps=N\n"
+           "                          call=up|idle capture-elements=N render-elements=N\n"
            "  --list-devices          print the cameras, their inputs and the microphones,\n"
            "                          one per line (camera, input or microphone, a tab, the name)\n"
+           "  --toggle-overlay        show or hide the floating picture of the running Kestrel\n"
+           "                          (with --bind: of the one bound to ADDRESS), for desktop\n"
+           "                          or game-launcher shortcuts; exit 1 when none runs\n"
            "  --help                  show this help and exit\n"
            "  --version               show the version and exit\n"
            "\n"

@@ -54,10 +54,16 @@ void CGeneralDlg::BuildControls()
     auto *hotKeys = new QHBoxLayout;
     hotKeys->addWidget(osdGroup, 1);
     hotKeys->addWidget(mainGroup, 1);
+    desktopShortcutNote_ = new QLabel(this);
+    desktopShortcutNote_->setObjectName(QStringLiteral("desktopShortcutNote"));
+    desktopShortcutNote_->setWordWrap(true);
+    desktopShortcutNote_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    desktopShortcutNote_->hide();
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(placement_.transparencyGroup);
     layout->addWidget(placement_.positionGroup);
     layout->addLayout(hotKeys);
+    layout->addWidget(desktopShortcutNote_);
     layout->addStretch(1);
 
     // The percentage follows the slider while it moves; the member waits for OK.
@@ -79,6 +85,15 @@ void CGeneralDlg::OnInitDialog()
     overlaysettings::ShowPlacement(placement_, settings_);
     OnPositionChanged(positionList_->currentIndex());
     mainHotKey_->SetValue(overlaysettings::MainHotKey(settings_));
+}
+
+void CGeneralDlg::ShowDesktopShortcutNote(bool shown, const QString &command)
+{
+    desktopShortcutNote_->setText(tr("This desktop lets no program take the Kestrel Hot Key while a game has the "
+                                     "focus. To show and hide the floating picture from a game, add a keyboard "
+                                     "shortcut in the desktop's settings that runs:\n%1")
+                                      .arg(command));
+    desktopShortcutNote_->setVisible(shown);
 }
 
 void CGeneralDlg::LoadOverlaySettings()

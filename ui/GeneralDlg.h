@@ -29,7 +29,8 @@ namespace kestrel::ui {
 // them on OK; Cancel saves nothing. Controls carry their resource ids as
 // object names: "1011" the transparency slider, "1015" its percentage, "1012"
 // the position list, "1014" X, "1013" Y, "1017" the OSD hot key, "1018" its
-// "Enable", "1019" the Kestrel hot key.
+// "Enable", "1019" the Kestrel hot key; the note about desktop shortcuts is
+// "desktopShortcutNote".
 //
 // Threads: user-interface thread only.
 class CGeneralDlg : public media::pages::COptionsPage {
@@ -38,6 +39,9 @@ public:
     CGeneralDlg(platform::IProfileStore &store, platform::IMessageBox &messages, QWidget *parent = nullptr);
 
     void OnInitDialog() override;
+    // Shows, below the hot keys, that this desktop lets no program take a
+    // global hot key and that a desktop shortcut should run `command`.
+    void ShowDesktopShortcutNote(bool shown, const QString &command);
     bool OnKillActive() override;
     void OnOK() override;
 
@@ -72,6 +76,7 @@ private:
     overlaysettings::HotKeyEdit *osdHotKey_ = nullptr;
     QCheckBox *osdEnableBox_ = nullptr;
     overlaysettings::HotKeyEdit *mainHotKey_ = nullptr;
+    QLabel *desktopShortcutNote_ = nullptr;
 };
 
 } // namespace kestrel::ui

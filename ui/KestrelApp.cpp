@@ -24,6 +24,9 @@
 #include "ui/ShutdownSignals.h"
 #include "ui/SplashDlg.h"
 #include "ui/StringTable.h"
+#include "ui/overlay/OverlayPlatform.h"
+#include "ui/GeneralDlg.h"
+#include "ui/overlay/OverlayService.h"
 
 #include <QApplication>
 #include <QDir>
@@ -91,6 +94,7 @@ int RunKestrel(int &argc, char **argv, const CommandLine &line)
     snd_lib_error_set_handler(&QuietAlsa);
     gst_init(&argc, &argv);
     media::ScanOwnPlugins();
+    overlay::PrepareOverlayPlatform(); // on Wayland, XWayland, where the floating picture can float
     QApplication app(argc, argv);
     // The program ends when its main window closes, not when the splash does.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -122,6 +126,12 @@ int RunKestrel(int &argc, char **argv, const CommandLine &line)
     CMainFrame frame(history, ring, {ringFile, dataDir, icon, {}, std::shared_ptr<ILockKeySource>(OpenX11LockKeys())});
 
     std::unique_ptr<call::CCorvidDoc> doc;
+    // Outlives the document and the graphs, whose ending call still tells it the renderer is gone.
+    overlay::COverlayService overlayService(
+        store, {line.bindAddress, [&doc] { return doc ? doc->GetVideoLayout().zoom : 1; }});
+    overlayService.SetShortcutNoteHandler([&options](bool needed, const std::string &command) {
+        options.GeneralPage().ShowDesktopShortcutNote(needed, QString::fromStdString(command));
+    });
     std::unique_ptr<media::CGraphBuilder> graphs;
     CCorvidView::Hooks hooks;
     hooks.videoLayout = [&doc] { return doc ? doc->GetVideoLayout() : call::VideoLayout{}; };
@@ -141,6 +151,7 @@ int RunKestrel(int &argc, char **argv, const CommandLine &line)
         media::ShowFilterPages(filter, QString::fromStdString(caption), pageLimit, &frame);
     };
     mediaParts.updateViews = [view] { view->UpdateView(); };
+    mediaParts.remoteRendererChanged = [&overlayService](GstElement *renderer) { overlayService.SetRenderer(renderer); };
     graphs = std::make_unique<media::CGraphBuilder>(std::move(mediaParts));
     switch (graphs->Create()) {
     case media::CGraphBuilder::Creation::Created: break;

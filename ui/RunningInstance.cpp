@@ -1,10 +1,9 @@
 #include "ui/RunningInstance.h"
 
-#include "ui/X11Connection.h"
+#include "ui/overlay/X11Connection.h"
 
 #include <xcb/xcb.h>
 
-#include <cstring>
 
 namespace kestrel::ui {
 
@@ -22,10 +21,9 @@ std::optional<std::uint32_t> FindRunningInstance(IWindowList &windows)
 
 namespace {
 
-template <typename T> struct FreeDeleter {
-    void operator()(T *p) const { std::free(p); }
-};
-template <typename T> using XcbReply = std::unique_ptr<T, FreeDeleter<T>>;
+using overlay::ConnectX11;
+using overlay::XcbConnection;
+using overlay::XcbReply;
 
 // Top-level windows of an X11 display, through xcb: the window manager's
 // client list where there is one, otherwise the root's children and, for
@@ -76,12 +74,7 @@ public:
     }
 
 private:
-    xcb_atom_t Atom(const char *name)
-    {
-        XcbReply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
-            connection, xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr));
-        return reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
-    }
+    xcb_atom_t Atom(const char *name) { return overlay::InternAtom(connection, name); }
 
     std::vector<xcb_window_t> ClientList()
     {
@@ -137,7 +130,7 @@ private:
 
 std::unique_ptr<IWindowList> OpenX11WindowList()
 {
-    XcbConnection connection = ConnectToDisplay();
+    XcbConnection connection = ConnectX11({});
     if (!connection)
         return nullptr;
     return std::make_unique<X11WindowList>(std::move(connection));

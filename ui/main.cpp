@@ -2,6 +2,7 @@
 #include "ui/CommandLine.h"
 #include "media/devices/ListDevices.h"
 #include "ui/KestrelApp.h"
+#include "ui/overlay/OverlayToggle.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +25,11 @@ int main(int argc, char **argv)
     if (parsed.line->showVersion) {
         std::fputs(VersionText().c_str(), stdout);
         return 0;
+    }
+    if (parsed.line->toggleOverlay) {
+        const CommandLine &line = *parsed.line;
+        return kestrel::ui::overlay::RunToggleOverlay(line.bindAddressGiven ? std::optional(line.bindAddress)
+                                                                            : std::nullopt); // no window
     }
     if (parsed.line->listDevices) {
         if (parsed.line->testDevices)

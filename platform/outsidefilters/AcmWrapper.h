@@ -12,7 +12,7 @@
 //   src   audio/x-raw (whatever the sink takes)
 //
 // Property:
-//   latency  guint, ms, 10..1000, default 60: how late a buffer may arrive and
+//   latency  guint, ms, 10..1000, default 20: how late a buffer may arrive and
 //            still play in its place; the latency query reports it, so the
 //            sink plays that much behind the network.
 //

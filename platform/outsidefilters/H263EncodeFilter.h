@@ -17,8 +17,9 @@
 //                      aim lower, so that no picture outgrows what the
 //                      receiver takes (10240 bytes).
 //   keyframe-interval  guint, ms, 100..60000, default 1000: the longest time
-//                      between key frames; the first picture and one every
-//                      250 ms during the first second are key frames too.
+//                      between key frames; the first picture, and during the
+//                      first second pictures ever further apart (0, 33, 67,
+//                      133, 267, 517, 767 ms), are key frames too.
 //
 // Its property page is named by the element metadata "kestrel-property-page"
 // (see OutsideFilters.h).

@@ -15,7 +15,9 @@ bool KeyFrameSchedule::IsKeyFrameDue(Nanoseconds time) {
     return true;
   }
   const bool startingUp = time - *streamStart_ < kStartupPeriod;
-  const Nanoseconds spacing = startingUp ? std::min<Nanoseconds>(kStartupSpacing, interval_) : interval_;
+  const Nanoseconds startupSpacing =
+      std::clamp<Nanoseconds>(lastKeyFrame_ - *streamStart_, kStartupSpacing, kLongestStartupSpacing);
+  const Nanoseconds spacing = startingUp ? std::min<Nanoseconds>(startupSpacing, interval_) : interval_;
   if (time - lastKeyFrame_ < spacing) return false;
   lastKeyFrame_ = time;
   return true;

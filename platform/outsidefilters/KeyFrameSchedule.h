@@ -7,8 +7,12 @@ namespace kestrel::outsidefilters {
 
 // Decides which pictures of a video stream an encoder makes key frames, so
 // that a receiver that joins late shows a picture soon: the first picture,
-// then one every kStartupSpacing during the stream's first kStartupPeriod
-// (the far end's receiver often starts a moment after the sender), then one
+// then during the stream's first kStartupPeriod (the far end's receiver
+// often starts a moment after the sender, by as long as the call's set-up
+// takes to reach it) one as far from the last as that one was from the
+// start, from kStartupSpacing up to kLongestStartupSpacing (0, 33, 67, 133,
+// 267, 517, 767 ms at 30 pictures a second): a receiver that starts some
+// time after the first picture waits about that long again at most. Then one
 // at least every interval. There is no feedback channel to ask for a key
 // frame, so the schedule alone bounds how long a lost picture stays visible.
 //
@@ -17,7 +21,8 @@ namespace kestrel::outsidefilters {
 class KeyFrameSchedule {
  public:
   using Nanoseconds = std::chrono::nanoseconds;
-  static constexpr std::chrono::milliseconds kStartupSpacing{250};
+  static constexpr std::chrono::milliseconds kStartupSpacing{30};
+  static constexpr std::chrono::milliseconds kLongestStartupSpacing{250};
   static constexpr std::chrono::milliseconds kStartupPeriod{1000};
 
   explicit KeyFrameSchedule(std::chrono::milliseconds interval);

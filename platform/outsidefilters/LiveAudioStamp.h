@@ -7,7 +7,7 @@
 // one that is not live (a file, a test) they simply follow one another.
 //
 // Pads: sink and src audio/x-raw (any format), in place.
-// Property: latency  guint, ms, 10..1000, default 60.
+// Property: latency  guint, ms, 10..1000, default 20.
 
 #include <gst/base/gstbasetransform.h>
 
@@ -20,7 +20,7 @@ G_END_DECLS
 
 namespace kestrel::outsidefilters {
 
-inline constexpr guint kDefaultAudioLatencyMs = 60;
+inline constexpr guint kDefaultAudioLatencyMs = 20;
 inline constexpr guint kMinAudioLatencyMs = 10;
 inline constexpr guint kMaxAudioLatencyMs = 1000;
 

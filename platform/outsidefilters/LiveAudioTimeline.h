@@ -17,9 +17,17 @@ namespace kestrel::outsidefilters {
 // continuous; the element reports `latency` so the sink plays each buffer
 // that much after its place, which absorbs jitter up to that amount. A buffer
 // later than that (a stall, or a sender whose clock runs slow) starts a new
-// timeline at its arrival, marked as a discontinuity. A stream running more
-// than twice `latency` ahead of its arrivals (a sender whose clock runs fast)
-// has a buffer dropped, so the delay stays bounded.
+// timeline at its arrival, marked as a discontinuity: the timeline settles on
+// the latest of the sender's arrivals, so the delay is what the sender's
+// capture and the network need, plus `latency`.
+//
+// Senders hand over audio as their microphone delivers it: a buffer of about
+// 42 ms gives one or two frames at once, the original program's 250 ms
+// buffers eight; the frames that come together are early for their place by
+// up to that much, and all of them are kept. Only when every buffer for
+// `kDriftWindow` came at least a buffer ahead of its place (a sender whose
+// clock runs fast, or a delay left from a stall) is one dropped, the next
+// marked as a discontinuity, so the delay stays bounded.
 class LiveAudioTimeline {
  public:
   using Nanoseconds = std::chrono::nanoseconds;
@@ -28,6 +36,9 @@ class LiveAudioTimeline {
     Nanoseconds duration;
     bool discontinuity;
   };
+
+  // How long the stream must run ahead before a buffer is dropped.
+  static constexpr Nanoseconds kDriftWindow = std::chrono::seconds(2);
 
   LiveAudioTimeline(int rate, Nanoseconds latency);
 
@@ -42,11 +53,16 @@ class LiveAudioTimeline {
 
  private:
   Nanoseconds TimeOf(uint64_t samples) const;
+  void StartAt(Nanoseconds arrival);
 
   int rate_;
   Nanoseconds latency_;
   std::optional<Nanoseconds> anchor_;
   uint64_t samplesSinceAnchor_ = 0;
+  bool pendingDiscontinuity_ = false;  // a buffer was dropped before the next
+  // The least lead (place less arrival) since the drift window began.
+  Nanoseconds windowStart_{0};
+  Nanoseconds leastLead_{0};
 };
 
 }  // namespace kestrel::outsidefilters

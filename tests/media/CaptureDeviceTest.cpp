@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <mutex>
+#include <vector>
 
 using namespace kestrel::media;
 using namespace kestrel::media::test;
@@ -143,6 +145,48 @@ TEST_F(CaptureDevices, SuggestAudioBufferGivesBuffersOf4000BytesAt48kHz)
             EXPECT_NEAR(double(GST_BUFFER_DURATION(buffer)) / GST_MSECOND, 41.67, 0.1);
         }
     }
+}
+
+// The device itself captures 4000-byte buffers, so none waits behind the
+// regrouping for part of the next: each leaves "Capture" as it is captured.
+TEST_F(CaptureDevices, SuggestAudioBufferAsksTheDeviceItselfForItsBuffers)
+{
+    devices = CFakeDeviceList();
+    devices.Add(DeviceCategory::Audio, "Kestrel Test Microphone", "kestreltestmicrophonesrc");
+    GstElement *microphone = AddDevice(DeviceCategory::Audio);
+    ASSERT_EQ(SuggestAudioBuffer(microphone), result::Ok);
+    GstElement *sink = AddSink(microphone);
+    GstIterator *sources = gst_bin_iterate_sources(GST_BIN(microphone));
+    GValue item = G_VALUE_INIT;
+    ASSERT_EQ(gst_iterator_next(sources, &item), GST_ITERATOR_OK);
+    GstRef<GstPad> captured(gst_element_get_static_pad(GST_ELEMENT(g_value_get_object(&item)), "src"));
+    g_value_unset(&item);
+    gst_iterator_free(sources);
+    struct Sizes {
+        std::mutex lock;
+        std::vector<gsize> captured;
+    } sizes;
+    gst_pad_add_probe(
+        captured.get(), GST_PAD_PROBE_TYPE_BUFFER,
+        [](GstPad *, GstPadProbeInfo *info, gpointer data) {
+            auto *seen = static_cast<Sizes *>(data);
+            std::lock_guard hold(seen->lock);
+            seen->captured.push_back(gst_buffer_get_size(GST_PAD_PROBE_INFO_BUFFER(info)));
+            return GST_PAD_PROBE_OK;
+        },
+        &sizes, nullptr);
+
+    ASSERT_TRUE(Succeeded(graph.Run()));
+    for (int i = 0; i < 3; ++i) {
+        GstMiniRef<GstSample> sample = Pull(sink);
+        ASSERT_NE(sample, nullptr);
+        EXPECT_EQ(gst_buffer_get_size(gst_sample_get_buffer(sample.get())), 4000u);
+    }
+    graph.Stop();
+    std::lock_guard hold(sizes.lock);
+    ASSERT_GE(sizes.captured.size(), 3u);
+    for (const gsize size : sizes.captured)
+        EXPECT_EQ(size, 4000u) << "the device captured buffers of its own size";
 }
 
 TEST_F(CaptureDevices, WithoutTheSuggestionTheDeviceKeepsItsOwnBufferSize)

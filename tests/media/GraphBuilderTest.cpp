@@ -1,5 +1,6 @@
 #include "media/GraphBuilder.h"
 #include "tests/media/MediaTestSupport.h"
+#include "tests/platform/outsidefilters/PacedAudioSink.h"
 #include "tideline/rtpconfig.h"
 
 #include <gtest/gtest.h>
@@ -295,6 +296,96 @@ TEST_F(Builder, AMissingFilterLeavesItsSlotEmptyAndTheRestRuns)
     EXPECT_FALSE(builder->Slots().audioDecoder);
     EXPECT_TRUE(PadLinked(builder->Slots().rtpSource.get(), "Video Transport"));
     EXPECT_TRUE(Running(builder->RenderGraph()));
+}
+
+// Two peers call each other on loopback with the test camera and microphone.
+// Once the call has settled (the first second, in which the timeline finds
+// the pace of the sender's microphone), the peer's audio plays on without a
+// gap: no buffer reaches the sink late, the timeline neither jumps nor loses
+// audio.
+TEST(BuilderCall, ThePeersAudioPlaysWithoutGapsOnceTheCallHasSettled)
+{
+    InitGstreamerForMediaTests();
+    CFakeDeviceList devices;
+    devices.Add(DeviceCategory::Video, "Test Camera", "kestreltestcamerasrc");
+    devices.Add(DeviceCategory::Audio, "Test Microphone", "kestreltestmicrophonesrc");
+    FakePages pagesA{devices}, pagesB{devices};
+    RecordingHost hostA, hostB;
+    CGraphBuilder a({pagesA, hostA, {}, {}, "127.0.21.2"});
+    CGraphBuilder b({pagesB, hostB, {}, {}, "127.0.21.3"});
+    ASSERT_EQ(a.Create(), CGraphBuilder::Creation::Created);
+    ASSERT_EQ(b.Create(), CGraphBuilder::Creation::Created);
+    ASSERT_TRUE(a.StartCallMedia("127.0.21.3", 3));
+    ASSERT_TRUE(b.StartCallMedia("127.0.21.2", 3));
+
+    auto heardAtLeast = [&](std::uint64_t frames) {
+        return test::WaitFor(
+            [&] { return a.Statistics().Read().audioIn >= frames && b.Statistics().Read().audioIn >= frames; }, 20s);
+    };
+    ASSERT_TRUE(heardAtLeast(34)) << "no second of audio both ways";
+    const std::uint64_t settledA = a.Statistics().Read().audioGaps;
+    const std::uint64_t settledB = b.Statistics().Read().audioGaps;
+    EXPECT_LE(settledA + settledB, 4u) << "settling takes a gap or two at most";
+    ASSERT_TRUE(heardAtLeast(134)) << "no four seconds of audio both ways";
+    const auto countsA = a.Statistics().Read();
+    const auto countsB = b.Statistics().Read();
+    EXPECT_EQ(countsA.audioGaps, settledA) << CCallStatistics::Format(countsA);
+    EXPECT_EQ(countsB.audioGaps, settledB) << CCallStatistics::Format(countsB);
+    a.StopMedia();
+    b.StopMedia();
+}
+
+// Audio sinks keep 200 ms in their ring buffer by default, and report it as
+// latency: a call's sink is given a short one, so the peer's voice plays soon
+// after it arrives; through a ring-buffer sink it plays without a gap too.
+TEST(BuilderCall, TheVoiceIsPlayedThroughAShortRingBufferSoonAfterItArrives)
+{
+    InitGstreamerForMediaTests();
+    outsidefilters::test::RegisterPacedAudioSink();
+    GstRef<GstPluginFeature> paced(GST_PLUGIN_FEATURE(gst_element_factory_find("kestreltestpacedsink")));
+    ASSERT_TRUE(paced);
+    gst_plugin_feature_set_rank(paced.get(), GST_RANK_PRIMARY + 200); // the first sound card tried
+    CFakeDeviceList devices;
+    devices.Add(DeviceCategory::Video, "Test Camera", "kestreltestcamerasrc");
+    devices.Add(DeviceCategory::Audio, "Test Microphone", "kestreltestmicrophonesrc");
+    FakePages pages{devices};
+    pages.video = false;
+    RecordingHost host;
+    CGraphBuilder builder({pages, host, {}, {}, "127.0.21.4"});
+    ASSERT_EQ(builder.Create(), CGraphBuilder::Creation::Created);
+    ASSERT_TRUE(builder.StartCallMedia("127.0.21.4", 2)); // its own voice comes back to it
+
+    GstRef<GstPad> decoded(gst_element_get_static_pad(builder.Slots().audioDecoder.get(), "src"));
+    ASSERT_TRUE(decoded);
+    GstRef<GstPad> sinkPad(gst_pad_get_peer(decoded.get()));
+    ASSERT_TRUE(sinkPad);
+    GstRef<GstElement> sink(gst_pad_get_parent_element(sinkPad.get()));
+    ASSERT_EQ(test::FactoryName(sink.get()), "kestreltestpacedsink");
+    gint64 bufferUs = 0, periodUs = 0;
+    guint64 deadlineNs = 0;
+    g_object_get(sink.get(), "buffer-time", &bufferUs, "latency-time", &periodUs, "processing-deadline", &deadlineNs,
+                 nullptr);
+    EXPECT_LE(bufferUs, 40000);
+    EXPECT_LE(periodUs, bufferUs / 2) << "at least two periods";
+    EXPECT_LE(deadlineNs, 5 * GST_MSECOND);
+
+    auto heardAtLeast = [&](std::uint64_t frames) {
+        return test::WaitFor([&] { return builder.Statistics().Read().audioIn >= frames; }, 20s);
+    };
+    ASSERT_TRUE(heardAtLeast(34));
+    GstMiniRef<GstQuery> latency(gst_query_new_latency());
+    ASSERT_TRUE(gst_element_query(GST_ELEMENT(builder.RenderGraph().Bin()), latency.get()));
+    GstClockTime minimum = 0;
+    gst_query_parse_latency(latency.get(), nullptr, &minimum, nullptr);
+    EXPECT_LT(minimum, 80 * GST_MSECOND) << "the render graph holds the voice back that long";
+    // The graph learns its latency only once the first buffer reached the
+    // sink, which plays that one early; then the timeline settles on the
+    // sender's pace: a gap for each at most.
+    const std::uint64_t settled = builder.Statistics().Read().audioGaps;
+    EXPECT_LE(settled, 2u);
+    ASSERT_TRUE(heardAtLeast(100));
+    EXPECT_EQ(builder.Statistics().Read().audioGaps, settled);
+    builder.StopMedia();
 }
 
 } // namespace

@@ -17,7 +17,15 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; for log in "$work"/*.log; do echo "== $log" >&2; grep -v '^ALSA' "$log" | tail -n 5 >&2; done; exit 1; }
+fail() {
+  echo "FAIL: $*" >&2
+  for log in "$work"/*.log; do
+    echo "== $log: the last counts, and what else it printed" >&2
+    grep '^stats ' "$log" | tail -n 1 >&2
+    grep -v '^stats \|^ALSA' "$log" | tail -n 20 >&2
+  done
+  exit 1
+}
 
 wait_until() { # CONDITION SECONDS WHAT
   local deadline=$((SECONDS + $2))
@@ -40,6 +48,8 @@ keys() { xdotool windowfocus --sync "$(window_of "$1")" key "$2"; }
 exec 3< <(Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp 2>/dev/null)
 read -r -t 20 number <&3 || fail "no X server"
 export DISPLAY=":$number"
+# The programs draw on that server, whatever platform the test run was given.
+export QT_QPA_PLATFORM=xcb
 
 XDG_CONFIG_HOME="$work/callee" "$kestrel" --bind 127.0.10.2 --auto-answer yes --test-devices --stats >"$work/callee.log" 2>&1 &
 callee=$!; pids+=("$callee")

@@ -28,6 +28,12 @@
         <source>Please enter an integer.</source>
         <translation>請輸入整數。</translation>
     </message>
+    <message>
+        <source>This desktop lets no program take the Kestrel Hot Key while a game has the focus. To show and hide the floating picture from a game, add a keyboard shortcut in the desktop&apos;s settings that runs:
+%1</source>
+        <translation>此桌面不允許程式在遊戲取得焦點時使用 Kestrel 快速鍵。若要在遊戲中顯示或隱藏浮動畫面，請在桌面的設定中新增一個執行以下指令的鍵盤快速鍵：
+%1</translation>
+    </message>
 </context>
 <context>
     <name>kestrel::ui::COptions</name>
