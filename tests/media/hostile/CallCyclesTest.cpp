@@ -135,7 +135,7 @@ TEST_F(CallCycles, CallsWithLiveMediaStartAndEndOverAndOverFromEitherSide)
             descriptorsAfterFirst = OpenDescriptors();
     }
     const auto perCall = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started) / cycles;
-    std::printf("%d calls, %lld ms each\n", cycles, static_cast<long long>(perCall.count()));
+    std::printf("RESULT cycles calls=%d perCall_ms=%lld\n", cycles, static_cast<long long>(perCall.count()));
     EXPECT_TRUE(caller.messages.shown.empty() && callee.messages.shown.empty()) << "a call failed with a message";
     EXPECT_EQ(caller.media.host.CorruptCount() + callee.media.host.CorruptCount(), 0u);
     EXPECT_LE(OpenDescriptors(), descriptorsAfterFirst) << "descriptors left over from the calls";

@@ -5,6 +5,7 @@
 #include <gst/video/video.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <ctime>
 #include <fstream>
 
@@ -313,6 +314,16 @@ std::size_t ResidentKiB()
         if (line.rfind("VmRSS:", 0) == 0)
             return std::stoul(line.substr(6));
     return 0;
+}
+
+double EnvNumber(const char *name, double fallback)
+{
+    const char *text = std::getenv(name);
+    if (!text || !*text)
+        return fallback;
+    char *end = nullptr;
+    const double value = std::strtod(text, &end);
+    return end && *end == '\0' ? value : fallback;
 }
 
 } // namespace kestrel::media::hostile
