@@ -71,7 +71,7 @@ awk '$2 == "impaired" {
 awk '$2 == "outage" { for (i = 3; i <= NF; i++) { split($i, kv, "="); v[kv[1]] = kv[2] }
   printf "\nOutage of %s s: picture back at B after %s ms, at A after %s ms (bound: key-frame interval 1000 ms + 1 s)\n", v["seconds"], v["pictureBackAtB_ms"], v["pictureBackAtA_ms"] }' "$log"
 awk '$2 == "stranger" { for (i = 3; i <= NF; i++) { split($i, kv, "="); v[kv[1]] = kv[2] }
-  printf "\nThird host: %s datagrams sent to 6058-6061 during a call and between calls; %s refused; %s reached a decoder; %s answers to it; pictures sent %s, shown %s\n", v["sent"], v["refused"], v["atDecoders"], v["answered"], v["picturesSent"], v["picturesShown"] }' "$log"
+  printf "\nThird host: %s datagrams to 6058-6061 during a call (as many again between calls); %s refused; %s reached a decoder; %s answers to it; pictures sent %s, shown %s\n", v["sent"], v["refused"], v["atDecoders"], v["answered"], v["picturesSent"], v["picturesShown"] }' "$log"
 awk '$2 == "flood" { for (i = 3; i <= NF; i++) { split($i, kv, "="); v[kv[1]] = kv[2] }
   printf "\nFlood of %s s at 6060: %s datagrams, %s refused, resident memory grew %s KiB, picture back %s ms after it stopped\n", v["seconds"], v["datagrams"], v["refused"], v["residentGrowth_KiB"], v["pictureBack_ms"] }' "$log"
 awk '$2 == "cycles" { for (i = 3; i <= NF; i++) { split($i, kv, "="); v[kv[1]] = kv[2] }

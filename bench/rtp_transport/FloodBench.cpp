@@ -11,25 +11,15 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 using namespace kestrel::filters;
+using kestrel::testing::ResidentKiB;
 using namespace std::chrono_literals;
 
 namespace {
-
-long ResidentKiB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stol(line.substr(6));
-    return 0;
-}
 
 std::size_t TakeAll(CRtpReceiver &receiver, std::vector<uint8_t> &buffer)
 {
@@ -57,7 +47,7 @@ int main(int argc, char **argv)
     peer.SendSample(sample, 1);
     receiver.WaitForFrame(2s);
     TakeAll(receiver, buffer);
-    const long residentBefore = ResidentKiB();
+    const long residentBefore = static_cast<long>(ResidentKiB());
     long residentPeak = residentBefore;
 
     kestrel::testing::UdpFlooder flooder("127.1.6.12", "127.1.6.10", 6060, rate);
@@ -70,7 +60,7 @@ int main(int argc, char **argv)
         peer.SendSample(sample, 1);
         ++sent;
         delivered += TakeAll(receiver, buffer);
-        residentPeak = std::max(residentPeak, ResidentKiB());
+        residentPeak = std::max(residentPeak, static_cast<long>(ResidentKiB()));
     }
     flooder.Stop();
     const auto stopped = std::chrono::steady_clock::now();

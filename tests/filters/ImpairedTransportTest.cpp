@@ -13,7 +13,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <future>
 #include <map>
 #include <random>
@@ -26,6 +25,7 @@
 using namespace kestrel::filters;
 using kestrel::testing::ImpairedRelay;
 using kestrel::testing::Impairment;
+using kestrel::testing::ResidentKiB;
 using namespace std::chrono_literals;
 
 namespace {
@@ -200,19 +200,6 @@ TEST(ImpairedTransport, EverySampleDeliveredThroughLossJitterReorderingAndDuplic
     }
 }
 
-namespace {
-
-std::size_t ResidentKiB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stoul(line.substr(6));
-    return 0;
-}
-
-} // namespace
 
 TEST(ImpairedTransport, FloodOfTheVideoPortCostsNoMemoryAndDeliveryResumesWithinASecond)
 {

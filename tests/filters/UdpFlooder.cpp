@@ -9,7 +9,9 @@
 #include <unistd.h>
 
 #include <array>
+#include <fstream>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace kestrel::testing {
@@ -110,6 +112,16 @@ void UdpFlooder::Run()
             owed -= done;
         }
     }
+}
+
+std::size_t ResidentKiB()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stoul(line.substr(6));
+    return 0;
 }
 
 } // namespace kestrel::testing

@@ -3,6 +3,7 @@
 #include "platform/UniqueFd.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -38,5 +39,8 @@ private:
     std::atomic<std::uint64_t> sent{0};
     std::thread thread;
 };
+
+// This process's resident memory in KiB (VmRSS), for what a flood costs.
+std::size_t ResidentKiB();
 
 } // namespace kestrel::testing

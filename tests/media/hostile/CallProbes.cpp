@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
 
 namespace kestrel::media::hostile {
 
@@ -304,16 +303,6 @@ bool CDecoderWatch::WaitForMore(Kind kind, std::uint64_t beyond, Clock::duration
     std::unique_lock lock(countsLock);
     return counted.wait_for(lock, timeout,
                             [&] { return (kind == Kind::Video ? counts.video : counts.audio) > beyond; });
-}
-
-std::size_t ResidentKiB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stoul(line.substr(6));
-    return 0;
 }
 
 double EnvNumber(const char *name, double fallback)

@@ -161,8 +161,6 @@ private:
 };
 
 // Resident memory of this process, in KiB.
-std::size_t ResidentKiB();
-
 // The number in environment variable `name`, or `fallback` when it is unset
 // or not a number: the bench runs the suite's cases longer with these.
 double EnvNumber(const char *name, double fallback);

@@ -13,6 +13,7 @@ namespace kestrel::media::hostile {
 namespace {
 
 using namespace std::chrono_literals;
+using kestrel::testing::ResidentKiB;
 
 struct StrangerCall : ::testing::Test {
     static void SetUpTestSuite() { InitGstreamer(KESTREL_HOSTILE_REGISTRY); }
