@@ -179,19 +179,19 @@ GstFlowReturn create(GstBaseSrc* base, guint64 offset, guint size, GstBuffer** o
   return GST_FLOW_OK;
 }
 
-void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* spec) {
+void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* pspec) {
   if (id == PROP_BURST_INTERVAL_MS) {
     reinterpret_cast<KestrelTestMicrophoneSource*>(object)->state.burstIntervalMs = g_value_get_uint(value);
   } else {
-    G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+    G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
   }
 }
 
-void getProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
+void getProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec) {
   if (id == PROP_BURST_INTERVAL_MS) {
     g_value_set_uint(value, reinterpret_cast<KestrelTestMicrophoneSource*>(object)->state.burstIntervalMs);
   } else {
-    G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+    G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
   }
 }
 

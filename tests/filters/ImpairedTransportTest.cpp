@@ -36,10 +36,10 @@ class FrameClock {
 public:
     explicit FrameClock(std::chrono::milliseconds period) : timer(timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC))
     {
-        itimerspec spec{};
-        spec.it_interval.tv_nsec = static_cast<long>(std::chrono::nanoseconds(period).count());
-        spec.it_value = spec.it_interval;
-        timerfd_settime(timer.Get(), 0, &spec, nullptr);
+        itimerspec ticks{};
+        ticks.it_interval.tv_nsec = static_cast<long>(std::chrono::nanoseconds(period).count());
+        ticks.it_value = ticks.it_interval;
+        timerfd_settime(timer.Get(), 0, &ticks, nullptr);
     }
     bool WaitForTick()
     {

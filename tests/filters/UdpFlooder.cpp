@@ -42,10 +42,10 @@ bool UdpFlooder::Start()
 {
     if (!socketFd || !timer || !wake || thread.joinable())
         return false;
-    itimerspec spec{};
-    spec.it_interval.tv_nsec = 1000000000L / kTicksPerSecond;
-    spec.it_value = spec.it_interval;
-    if (timerfd_settime(timer.Get(), 0, &spec, nullptr) != 0)
+    itimerspec tick{};
+    tick.it_interval.tv_nsec = 1000000000L / kTicksPerSecond;
+    tick.it_value = tick.it_interval;
+    if (timerfd_settime(timer.Get(), 0, &tick, nullptr) != 0)
         return false;
     thread = std::thread(&UdpFlooder::Run, this);
     return true;

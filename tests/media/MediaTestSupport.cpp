@@ -38,11 +38,11 @@ void OnHandoff(GstElement *, GstBuffer *buffer, GstPad *pad, gpointer data)
     g_signal_emit(self, frameShownSignal, 0, sample.get());
 }
 
-void kestrel_test_renderer_get_property(GObject *object, guint id, GValue *value, GParamSpec *spec)
+void kestrel_test_renderer_get_property(GObject *object, guint id, GValue *value, GParamSpec *pspec)
 {
     auto *self = reinterpret_cast<KestrelTestRenderer *>(object);
     if (id != PROP_FRAMES_SHOWN) {
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
         return;
     }
     GST_OBJECT_LOCK(self);
