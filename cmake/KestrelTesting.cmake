@@ -10,6 +10,10 @@ function(kestrel_test_environment out)
   if(KESTREL_ASAN OR KESTREL_TSAN OR KESTREL_FUZZ)
     # GStreamer's out-of-process plugin scanner cannot load sanitized plugins.
     list(APPEND environment GST_REGISTRY_FORK=no)
+    # GSlice hands out pieces of its own blocks: a GstBuffer freed on one
+    # thread and allocated again on another would look to the sanitizers like
+    # the same object, so every piece comes from malloc and goes back to free.
+    list(APPEND environment G_SLICE=always-malloc)
   endif()
   if(KESTREL_TSAN)
     # Accesses that uninstrumented libraries make through intercepted calls
@@ -24,6 +28,13 @@ function(kestrel_test_environment out)
                             "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
   endif()
   set(${out} ${environment} PARENT_SCOPE)
+endfunction()
+
+# kestrel_set_test_environment(<test names...>)
+# The same variables for tests registered with add_test (scripts, programs).
+function(kestrel_set_test_environment)
+  kestrel_test_environment(test_environment)
+  set_tests_properties(${ARGN} PROPERTIES ENVIRONMENT "${test_environment}")
 endfunction()
 
 function(kestrel_add_test name)
