@@ -85,20 +85,23 @@ GstBusSyncReply GstRingPlayer::OnBusMessage(GstBus *, GstMessage *message, gpoin
 {
     if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
         auto *player = static_cast<GstRingPlayer *>(self);
-        GstElement *failedPlaybin = player->playbin; // stable while its streaming threads run
         if (!player->failed.exchange(true)) {
-            // Only the pipeline that failed falls back; a later ring has a pipeline of its own.
-            QMetaObject::invokeMethod(
-                player,
-                [player, failedPlaybin] {
-                    if (player->playbin == failedPlaybin)
-                        player->FallBackToBeep();
-                },
-                Qt::QueuedConnection);
+            // Only the pipeline that failed falls back; a later ring has a
+            // pipeline of its own. playbin is stable while its streaming
+            // threads run. By name: the call is built inside Qt, and nothing
+            // this thread made but the atomic is read on the other side.
+            player->failedPlaybin = player->playbin;
+            QMetaObject::invokeMethod(player, "OnPipelineFailed", Qt::QueuedConnection);
         }
     }
     gst_message_unref(message);
     return GST_BUS_DROP;
+}
+
+void GstRingPlayer::OnPipelineFailed()
+{
+    if (playbin == failedPlaybin.load())
+        FallBackToBeep();
 }
 
 } // namespace kestrel::ui

@@ -42,6 +42,7 @@ private:
     static void OnAboutToFinish(GstElement *playbin, gpointer self);
     static GstBusSyncReply OnBusMessage(GstBus *bus, GstMessage *message, gpointer self);
     void FallBackToBeep();
+    Q_INVOKABLE void OnPipelineFailed();
     void ReleasePipeline();
 
     const QString file;
@@ -49,6 +50,7 @@ private:
     QTimer beepTimer;
     bool playing = false;
     std::atomic<bool> failed{false}; // set by the streaming thread on an error
+    std::atomic<GstElement *> failedPlaybin{nullptr}; // the pipeline that failed
 };
 
 } // namespace kestrel::ui

@@ -83,8 +83,9 @@ void CVideoHostWidget::OnFrameShown(GstElement *, GstSample *sample, gpointer da
         return;
     StoreFrame(box, sample);
     if (!box.updatePending.exchange(true)) {
-        CVideoHostWidget *target = box.target;
-        QMetaObject::invokeMethod(target, [target] { target->OnFrameArrived(); }, Qt::QueuedConnection);
+        // By name: the call is then built inside Qt, not in this streaming
+        // thread's code, and nothing it made is read on the other side.
+        QMetaObject::invokeMethod(box.target, "OnFrameArrived", Qt::QueuedConnection);
     }
 }
 

@@ -56,7 +56,7 @@ private:
     static void OnFrameShown(GstElement *renderer, GstSample *sample, gpointer mailbox);
     static void StoreFrame(Mailbox &box, GstSample *sample);
     void Detach();
-    void OnFrameArrived();
+    Q_INVOKABLE void OnFrameArrived();
 
     platform::GstRef<GstElement> renderer;
     gulong handlerId = 0;

@@ -111,7 +111,15 @@ void UdpFlooder::Run()
             sent += static_cast<uint64_t>(done);
             owed -= done;
         }
+        { std::lock_guard hold(sentLock); }
+        sentChanged.notify_all();
     }
+}
+
+bool UdpFlooder::WaitForSent(std::uint64_t count, std::chrono::milliseconds deadline)
+{
+    std::unique_lock hold(sentLock);
+    return sentChanged.wait_for(hold, deadline, [&] { return sent.load() >= count; });
 }
 
 std::size_t ResidentKiB()

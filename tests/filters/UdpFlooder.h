@@ -3,8 +3,11 @@
 #include "platform/UniqueFd.h"
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -26,6 +29,8 @@ public:
     bool Start();
     void Stop();
     std::uint64_t Sent() const { return sent.load(); }
+    // Waits until `count` datagrams went out; false at the deadline.
+    bool WaitForSent(std::uint64_t count, std::chrono::milliseconds deadline);
 
 private:
     void Run();
@@ -37,6 +42,8 @@ private:
     platform::UniqueFd timer;
     platform::UniqueFd wake;
     std::atomic<std::uint64_t> sent{0};
+    std::mutex sentLock; // orders a count against a waiter's check
+    std::condition_variable sentChanged;
     std::thread thread;
 };
 

@@ -62,21 +62,16 @@ void CFrameTap::OnFrameShown(GstElement *, GstSample *sample, gpointer data)
     std::lock_guard lock(box.frameLock);
     if (!box.target || !sample || !StoreFrame(box, sample))
         return;
-    if (!box.postPending.exchange(true)) {
-        CFrameTap *target = box.target;
-        std::shared_ptr<Mailbox> *holder = static_cast<std::shared_ptr<Mailbox> *>(data);
-        std::weak_ptr<Mailbox> weak = *holder;
-        QMetaObject::invokeMethod(
-            target,
-            [target, weak] {
-                auto current = weak.lock();
-                if (!current)
-                    return;
-                current->postPending = false;
-                emit target->FrameArrived();
-            },
-            Qt::QueuedConnection);
-    }
+    // By name: the call is then built inside Qt, not in this streaming
+    // thread's code, and nothing it made is read on the other side.
+    if (!box.postPending.exchange(true))
+        QMetaObject::invokeMethod(box.target, "OnFramePosted", Qt::QueuedConnection);
+}
+
+void CFrameTap::OnFramePosted()
+{
+    mailbox->postPending = false;
+    emit FrameArrived();
 }
 
 // Called with the frame lock held.

@@ -52,6 +52,7 @@ private:
     static void OnFrameShown(GstElement *renderer, GstSample *sample, gpointer mailbox);
     static bool StoreFrame(Mailbox &box, GstSample *sample);
     void Detach();
+    Q_INVOKABLE void OnFramePosted();
 
     platform::GstRef<GstElement> renderer;
     gulong handlerId = 0;

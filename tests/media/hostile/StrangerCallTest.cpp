@@ -77,6 +77,14 @@ TEST_F(StrangerCall, AThirdHostsPacketsReachNoDecoderAndGetNoAnswerDuringAndBetw
 
 // KESTREL_HOSTILE_FLOOD_S sets how long the flood lasts (3 s here, 60 s in
 // the bench).
+// A sanitizer's shadow memory and quarantine are resident too and grow with
+// every new address touched: the bound only means something without them.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kResidentMemoryMeasuresUs = false;
+#else
+constexpr bool kResidentMemoryMeasuresUs = true;
+#endif
+
 TEST_F(StrangerCall, AFloodOfTheVideoPortCostsNoMemoryAndTheCallGoesOnAfterIt)
 {
     CHostileCall call({"127.0.40.31", "127.0.40.32", "127.0.40.33", "127.0.40.34"}, Impairment{});
@@ -86,25 +94,27 @@ TEST_F(StrangerCall, AFloodOfTheVideoPortCostsNoMemoryAndTheCallGoesOnAfterIt)
     const double floodSeconds = std::max(2.0, EnvNumber("KESTREL_HOSTILE_FLOOD_S", 3));
     kestrel::testing::UdpFlooder flood("127.0.40.35", call.b.address, 6060, 100000);
     ASSERT_TRUE(flood.Start());
-    // A second into the flood (its own buffers made), then the rest of it,
-    // counted in A's pictures (30 a second).
-    ASSERT_TRUE(call.a.sent.WaitForCount(call.a.sent.Count() + 30, 5s));
+    // A second's worth into the flood (its own buffers made), then the rest
+    // of it, counted in datagrams: a slower machine floods for longer.
+    const auto started = Clock::now();
+    ASSERT_TRUE(flood.WaitForSent(100000, 10s)) << "the flood was not a flood";
     const std::size_t residentBefore = ResidentKiB();
-    const auto rest = static_cast<std::size_t>((floodSeconds - 1) * 30);
-    ASSERT_TRUE(call.a.sent.WaitForCount(call.a.sent.Count() + rest,
-                                         std::chrono::duration_cast<Clock::duration>(
-                                             std::chrono::duration<double>(floodSeconds + 10))));
+    const auto all = static_cast<std::uint64_t>(100000 * floodSeconds);
+    ASSERT_TRUE(flood.WaitForSent(all, std::chrono::milliseconds(static_cast<long>(floodSeconds * 5000 + 10000))))
+        << "the flood was not a flood";
     const std::size_t residentAfter = ResidentKiB();
+    const auto flooded = std::chrono::duration<double>(Clock::now() - started).count();
     const auto newestAtB = call.b.host.NewestIntactNumber();
     const auto audio = call.b.decoders.Read().audio;
     const auto refused = call.b.ForeignPackets();
     flood.Stop();
     const auto stopped = Clock::now();
-    std::printf("flood: %llu datagrams; B refused %llu; resident memory %zu KiB, then %zu KiB\n",
-                static_cast<unsigned long long>(flood.Sent()),
+    std::printf("flood: %llu datagrams in %.1f s; B refused %llu; resident memory %zu KiB, then %zu KiB\n",
+                static_cast<unsigned long long>(flood.Sent()), flooded,
                 static_cast<unsigned long long>(refused), residentBefore, residentAfter);
-    EXPECT_GT(static_cast<double>(flood.Sent()), 0.8 * 100000 * floodSeconds) << "the flood was not a flood";
-    EXPECT_LT(residentAfter, residentBefore + 5 * 1024) << "the flood cost memory";
+    if (kResidentMemoryMeasuresUs) {
+        EXPECT_LT(residentAfter, residentBefore + 5 * 1024) << "the flood cost memory";
+    }
 
     const auto picture = call.b.host.WaitForNewIntactFrame(stopped, newestAtB, 10s);
     ASSERT_TRUE(picture) << "no picture after the flood";
