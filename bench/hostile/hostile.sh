@@ -53,7 +53,7 @@ done
 [ -n "$FLOOD_S" ] && run "flood" "$build" 'StrangerCall.AFlood*' KESTREL_HOSTILE_FLOOD_S="$FLOOD_S"
 if [ -n "$CYCLES" ]; then
   if [ -x "$tsan_build/$binary" ]; then
-    run "cycles(tsan)" "$tsan_build" 'CallCycles.*' KESTREL_HOSTILE_CALL_CYCLES="$CYCLES" \
+    run "cycles(tsan)" "$tsan_build" 'CallCycles.*' KESTREL_HOSTILE_CALL_CYCLES="$CYCLES" GST_REGISTRY_FORK=no G_SLICE=always-malloc \
       TSAN_OPTIONS="suppressions=$here/cmake/tsan.supp:ignore_noninstrumented_modules=1:second_deadlock_stack=1:halt_on_error=1"
   else
     echo "no $tsan_build/$binary: the ThreadSanitizer cycles are skipped" >&2

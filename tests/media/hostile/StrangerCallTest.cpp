@@ -1,5 +1,6 @@
 // A call's real graphs while hosts outside the call send to its media
 // ports: a third host's well-formed and malformed RTP, and a flood.
+#include "tests/SanitizerBuild.h"
 #include "tests/filters/UdpFlooder.h"
 #include "tests/media/hostile/HostileCall.h"
 #include "tests/media/hostile/ThirdHost.h"
@@ -77,14 +78,6 @@ TEST_F(StrangerCall, AThirdHostsPacketsReachNoDecoderAndGetNoAnswerDuringAndBetw
 
 // KESTREL_HOSTILE_FLOOD_S sets how long the flood lasts (3 s here, 60 s in
 // the bench).
-// A sanitizer's shadow memory and quarantine are resident too and grow with
-// every new address touched: the bound only means something without them.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool kResidentMemoryMeasuresUs = false;
-#else
-constexpr bool kResidentMemoryMeasuresUs = true;
-#endif
-
 TEST_F(StrangerCall, AFloodOfTheVideoPortCostsNoMemoryAndTheCallGoesOnAfterIt)
 {
     CHostileCall call({"127.0.40.31", "127.0.40.32", "127.0.40.33", "127.0.40.34"}, Impairment{});
@@ -112,7 +105,7 @@ TEST_F(StrangerCall, AFloodOfTheVideoPortCostsNoMemoryAndTheCallGoesOnAfterIt)
     std::printf("flood: %llu datagrams in %.1f s; B refused %llu; resident memory %zu KiB, then %zu KiB\n",
                 static_cast<unsigned long long>(flood.Sent()), flooded,
                 static_cast<unsigned long long>(refused), residentBefore, residentAfter);
-    if (kResidentMemoryMeasuresUs) {
+    if (!kestrel::testing::kSanitizedBuild) {
         EXPECT_LT(residentAfter, residentBefore + 5 * 1024) << "the flood cost memory";
     }
 
