@@ -79,12 +79,12 @@ TEST_F(RecordVolume, WithoutMixerDestinationMicrophoneOrVolumeNothingIsReadOrWri
 
     mixers.card.hasDestination = true;
     mixers.card.sources.clear();
-    auto &line = mixers.card.AddSource(kComponentSrcUndefined, "Line In", 100u, {40});
+    mixers.card.AddSource(kComponentSrcUndefined, "Line In", 100u, {40});
     mixers.card.AddSource(kComponentSrcUndefined, "CD", 100u, {40});
     EXPECT_EQ(GetMicLevel(mixers, percent), 2) << "no microphone: the connection count";
     EXPECT_FALSE(percent) << "another input's level is not the microphone's";
     SetMicLevel(mixers, 70);
-    EXPECT_EQ(line.values[0], 40u);
+    EXPECT_EQ(mixers.card.sources[0].values[0], 40u);
     EXPECT_EQ(mixers.card.sources[1].values[0], 40u);
 
     mixers.card.sources.clear();
