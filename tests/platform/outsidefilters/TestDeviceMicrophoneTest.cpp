@@ -7,6 +7,7 @@
 
 #include "platform/outsidefilters/testpattern/TestMicrophoneOnsetDetector.h"
 #include "platform/outsidefilters/testpattern/TestMicrophoneSignal.h"
+#include "tests/SanitizerBuild.h"
 #include "tests/platform/outsidefilters/TestDevicePipeline.h"
 
 using kestrel::testdevices::TestDevicePipeline;
@@ -81,7 +82,10 @@ class TestMicrophone : public ::testing::Test {
     EXPECT_GE(onsets.size(), static_cast<size_t>(seconds * 1e9 / intervalNs) - 1);
     for (size_t i = 0; i < onsets.size(); ++i) {
       const int64_t nearest = BurstOnsetAtOrBefore(onsets[i] + intervalNs / 2, intervalNs);
-      EXPECT_NEAR(onsets[i], nearest, toleranceNs) << "onset " << i;
+      // A sanitized source falls behind the clock and resynchronises: its onsets stray.
+      if (!kestrel::testing::kSanitizedBuild) {
+        EXPECT_NEAR(onsets[i], nearest, toleranceNs) << "onset " << i;
+      }
       if (i > 0) {
         EXPECT_EQ(nearest - BurstOnsetAtOrBefore(onsets[i - 1] + intervalNs / 2, intervalNs), intervalNs);
       }
