@@ -68,6 +68,16 @@ Function NextDefinition(const char* name)
 #define KESTREL_REAL(name, type) \
   static const auto real = NextDefinition<type>(#name)
 
+// What a call that may fail returned; when it succeeded (locked, popped,
+// found writable), this thread sees what was published at `sync`.
+template <typename Result>
+Result AcquiredIf(Result result, const void* sync)
+{
+  if (result)
+    __tsan_acquire(const_cast<void*>(sync));
+  return result;
+}
+
 }  // namespace
 
 extern "C" {
@@ -82,10 +92,7 @@ __attribute__((visibility("default"))) void g_mutex_lock(GMutex* mutex)
 __attribute__((visibility("default"))) gboolean g_mutex_trylock(GMutex* mutex)
 {
   KESTREL_REAL(g_mutex_trylock, gboolean (*)(GMutex*));
-  const gboolean locked = real(mutex);
-  if (locked)
-    __tsan_acquire(mutex);
-  return locked;
+  return AcquiredIf(real(mutex), mutex);
 }
 
 __attribute__((visibility("default"))) void g_mutex_unlock(GMutex* mutex)
@@ -156,19 +163,13 @@ __attribute__((visibility("default"))) gpointer g_async_queue_pop(GAsyncQueue* q
 __attribute__((visibility("default"))) gpointer g_async_queue_try_pop(GAsyncQueue* queue)
 {
   KESTREL_REAL(g_async_queue_try_pop, gpointer (*)(GAsyncQueue*));
-  gpointer data = real(queue);
-  if (data)
-    __tsan_acquire(queue);
-  return data;
+  return AcquiredIf(real(queue), queue);
 }
 
 __attribute__((visibility("default"))) gpointer g_async_queue_timeout_pop(GAsyncQueue* queue, guint64 timeout)
 {
   KESTREL_REAL(g_async_queue_timeout_pop, gpointer (*)(GAsyncQueue*, guint64));
-  gpointer data = real(queue, timeout);
-  if (data)
-    __tsan_acquire(queue);
-  return data;
+  return AcquiredIf(real(queue, timeout), queue);
 }
 
 // Releasing a reference publishes what this thread did with the object.
@@ -184,18 +185,13 @@ __attribute__((visibility("default"))) void gst_mini_object_unref(GstMiniObject*
 __attribute__((visibility("default"))) gboolean gst_mini_object_is_writable(const GstMiniObject* object)
 {
   KESTREL_REAL(gst_mini_object_is_writable, gboolean (*)(const GstMiniObject*));
-  const gboolean writable = real(object);
-  if (writable)
-    __tsan_acquire(const_cast<GstMiniObject*>(object));
-  return writable;
+  return AcquiredIf(real(object), object);
 }
 
 __attribute__((visibility("default"))) GstMiniObject* gst_mini_object_make_writable(GstMiniObject* object)
 {
   KESTREL_REAL(gst_mini_object_make_writable, GstMiniObject* (*)(GstMiniObject*));
-  GstMiniObject* writable = real(object);
-  __tsan_acquire(writable);
-  return writable;
+  return AcquiredIf(real(object), object);
 }
 
 // A buffer back from its pool was last dropped by whichever thread held it.
@@ -203,7 +199,7 @@ __attribute__((visibility("default"))) GstFlowReturn gst_buffer_pool_acquire_buf
     GstBufferPool* pool, GstBuffer** buffer, GstBufferPoolAcquireParams* params)
 {
   KESTREL_REAL(gst_buffer_pool_acquire_buffer,
-                    GstFlowReturn (*)(GstBufferPool*, GstBuffer**, GstBufferPoolAcquireParams*));
+               GstFlowReturn (*)(GstBufferPool*, GstBuffer**, GstBufferPoolAcquireParams*));
   const GstFlowReturn result = real(pool, buffer, params);
   if (buffer && *buffer)
     __tsan_acquire(*buffer);
