@@ -3,6 +3,7 @@
 // damaged picture, shows nearly every picture the loss leaves showable, and
 // the picture and the sound come back after the link has been down.
 #include "tests/media/hostile/HostileCall.h"
+#include "tests/SanitizerBuild.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,10 @@ using namespace std::chrono_literals;
 struct ImpairedCall : ::testing::Test {
     static void SetUpTestSuite() { InitGstreamer(KESTREL_HOSTILE_REGISTRY); }
 };
+
+// Under a sanitizer the decoders fall behind real time and the receiver's
+// two-picture queue drops whole pictures: fewer are shown, none damaged.
+constexpr double kShownShare = kestrel::testing::kSanitizedBuild ? 0.75 : 0.9;
 
 // The bench sets KESTREL_HOSTILE_LOSS, _SEED and _PICTURES for its matrix;
 // the suite's short run is one seed at 10 % loss.
@@ -47,7 +52,7 @@ TEST_F(ImpairedCall, NoDamagedPictureIsShownAndNearlyEveryShowableOneIsThroughAB
         EXPECT_TRUE(report.recordsAgree) << "the relay saw other packets than the pictures make";
         EXPECT_EQ(report.corrupt, 0u) << "damaged pictures were shown";
         EXPECT_GT(report.showable, 0u);
-        EXPECT_GE(static_cast<double>(report.delivered), 0.9 * static_cast<double>(report.showable));
+        EXPECT_GE(static_cast<double>(report.delivered), kShownShare * static_cast<double>(report.showable));
     }
 }
 
